@@ -1,0 +1,36 @@
+# The project's commands. `make demo` and `make test` work on a fresh machine:
+# both install what is missing first.
+JOBS ?= 2
+
+.PHONY: deps build build-native build-win32 test test-native test-win32 demo bench sanitize fuzz clean
+
+deps:
+	@scripts/install-deps
+
+build: deps build-native build-win32
+
+build-native:
+	cmake --preset native >/dev/null
+	cmake --build --preset native -j$(JOBS)
+
+build-win32:
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32 -j$(JOBS)
+
+test: build
+	scripts/run-tests
+
+demo: build
+	scripts/demo
+
+bench: build
+	bench/run
+
+sanitize: deps
+	scripts/sanitize
+
+fuzz: deps
+	scripts/fuzz
+
+clean:
+	rm -rf build dist

@@ -1,0 +1,6 @@
+// entry_posix.cpp: Brovane's load and unload on Linux.
+#include "binding/library.h"
+
+__attribute__((constructor)) static void brovaneLoad() { brovane::loadLibrary(); }
+
+__attribute__((destructor)) static void brovaneUnload() { brovane::unloadLibrary(); }

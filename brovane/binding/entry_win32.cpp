@@ -1,0 +1,10 @@
+// entry_win32.cpp: Brovane's DllMain.
+#include <windows.h>
+
+#include "binding/library.h"
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) brovane::loadLibrary();
+  if (reason == DLL_PROCESS_DETACH) brovane::unloadLibrary();
+  return TRUE;
+}

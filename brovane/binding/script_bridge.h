@@ -1,0 +1,58 @@
+// script_bridge.h: ScriptBridge, the thin object around one Lua 5.1 state
+// through which every export reads its arguments and pushes its results.
+#pragma once
+
+#include <cstdint>
+
+#include "lua_api.h"
+#include "text.h"
+
+namespace brovane {
+
+class ScriptBridge {
+ public:
+  virtual void destroy();                  // teardown hook: does nothing
+  virtual ScriptBridge* copy() const;      // a new heap object with the same state
+  virtual void setState(lua_State* state);
+  virtual bool runString(const char* chunk);  // boxes on failure
+  virtual int typeAt(int index);
+  virtual lua_State* newState();
+  virtual void closeState();               // keeps the pointer
+  virtual void protectedCall(int argumentCount, int resultCount);
+  virtual void getGlobal(const char* name);
+  virtual void registerFunction(const char* name, lua_CFunction function);
+  virtual void pop(int count);
+  virtual const char* errorText(int status) const;  // constant, never freed
+  virtual double toNumber(int distance);
+  virtual lua_CFunction toCFunction(int distance);
+  virtual int toBoolean(int distance);
+  virtual zelk::Text toText(int distance);  // null when the value has no text form
+  virtual void fetchGlobal(const char* name);
+  virtual int getTop();
+  virtual void dropValues(int count);
+  virtual bool isFunction(lua_State* state, int index) const;
+  virtual bool isTable(lua_State* state, int index) const;
+  virtual bool isLightUserdata(lua_State* state, int index) const;
+  virtual bool isNil(lua_State* state, int index) const;
+  virtual bool isBoolean(lua_State* state, int index) const;
+  virtual bool isNone(lua_State* state, int index) const;
+  virtual bool isNoneOrNil(lua_State* state, int index) const;
+  virtual void emptyCheck(int32_t, int32_t) const;
+  virtual void pushText(const char* text);  // null pushes nil
+  virtual void pushFunction(lua_State* state, lua_CFunction function);
+  virtual void pushBoolean(int value);
+  virtual void pushNumber(double value);
+
+  virtual ~ScriptBridge() = default;
+
+  lua_State* state() const { return state_; }
+
+ private:
+  lua_State* state_ = nullptr;
+};
+
+ScriptBridge& scriptBridge();  // the library's one instance
+void createScriptBridge();     // load
+void releaseScriptBridge();    // unload
+
+}  // namespace brovane

@@ -1,0 +1,57 @@
+# Lua 5.1: Debian's shared library natively; on Windows lua51.dll built here
+# from the upstream source that scripts/install-deps unpacks into third_party/.
+# Target `lua` is what our code links against.
+
+if(NOT WIN32)
+  find_library(LUA51_LIBRARY NAMES lua5.1 REQUIRED)
+  find_path(LUA51_INCLUDE_DIR lua.h PATH_SUFFIXES lua5.1 REQUIRED)
+  add_library(lua INTERFACE)
+  target_link_libraries(lua INTERFACE ${LUA51_LIBRARY})
+  target_include_directories(lua INTERFACE ${LUA51_INCLUDE_DIR})
+  return()
+endif()
+
+set(LUA_SRC ${CMAKE_SOURCE_DIR}/third_party/lua/src)
+if(NOT EXISTS ${LUA_SRC}/lua.h)
+  message(FATAL_ERROR "Lua 5.1 source missing in ${LUA_SRC}: run scripts/install-deps")
+endif()
+set(LUA_CORE lapi lcode ldebug ldo ldump lfunc lgc llex lmem lobject lopcodes
+    lparser lstate lstring ltable ltm lundump lvm lzio lauxlib lbaselib ldblib
+    liolib lmathlib loslib ltablib lstrlib loadlib linit)
+list(TRANSFORM LUA_CORE PREPEND ${LUA_SRC}/)
+list(TRANSFORM LUA_CORE APPEND .c)
+
+# The hosts we serve use a Lua whose every entry point and C function is
+# stdcall: -mrtd does that; the other flags keep mingw's inlines and GCC's
+# builtins (which assume cdecl) out of the way.
+add_library(lua51 SHARED ${LUA_CORE})
+set_target_properties(lua51 PROPERTIES PREFIX "" OUTPUT_NAME lua51)
+set(LUA51_STDCALL_FLAGS -mrtd -fno-builtin -D__CRT__NO_INLINE)
+if(BROVANE_CDECL)
+  set(LUA51_STDCALL_FLAGS "")
+endif()
+target_compile_options(lua51 PRIVATE -O2 ${LUA51_STDCALL_FLAGS} -w)
+target_compile_definitions(lua51 PRIVATE LUA_ANSI LUA_BUILD_AS_DLL)
+target_link_options(lua51 PRIVATE -Wl,--kill-at -static-libgcc)
+
+# Import library with decorated stdcall names; -k drops the @N at run time.
+set(LUA51_DEF ${CMAKE_SOURCE_DIR}/cmake/lua51.def)
+if(BROVANE_CDECL)
+  set(LUA51_DEF_USED ${CMAKE_BINARY_DIR}/lua51-cdecl.def)
+  file(READ ${LUA51_DEF} def)
+  string(REGEX REPLACE "@[0-9]+" "" def "${def}")
+  file(WRITE ${LUA51_DEF_USED} "${def}")
+else()
+  set(LUA51_DEF_USED ${LUA51_DEF})
+endif()
+set(LUA51_IMPLIB ${CMAKE_BINARY_DIR}/liblua51-import.a)
+add_custom_command(OUTPUT ${LUA51_IMPLIB}
+  COMMAND i686-w64-mingw32-dlltool -d ${LUA51_DEF_USED} -k -l ${LUA51_IMPLIB}
+  DEPENDS ${LUA51_DEF_USED} lua51
+  COMMENT "Import library for lua51.dll")
+add_custom_target(lua51-import DEPENDS ${LUA51_IMPLIB})
+
+add_library(lua INTERFACE)
+add_dependencies(lua lua51-import)
+target_link_libraries(lua INTERFACE ${LUA51_IMPLIB})
+target_link_options(lua INTERFACE -Wl,--disable-stdcall-fixup)

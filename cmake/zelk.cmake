@@ -1,0 +1,67 @@
+# Project-wide helpers: warnings, sanitizers, platform backends.
+
+# Our own targets: warnings are errors; third-party code is built without them.
+function(zelk_target target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  if(ZELK_SANITIZE)
+    list(JOIN ZELK_SANITIZE "," san)
+    target_compile_options(${target} PRIVATE -fsanitize=${san} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    target_link_options(${target} PRIVATE -fsanitize=${san})
+  endif()
+  if(WIN32)
+    get_target_property(kind ${target} TYPE)
+    if(kind STREQUAL "EXECUTABLE")
+      target_link_options(${target} PRIVATE -static)
+    elseif(kind STREQUAL "SHARED_LIBRARY")
+      target_link_options(${target} PRIVATE -static-libgcc -static-libstdc++
+        -Wl,-Bstatic,--whole-archive -lwinpthread -Wl,--no-whole-archive,-Bdynamic)
+    endif()
+  endif()
+endfunction()
+
+# The backend file of a platform interface: NAME_win32.cpp or NAME_posix.cpp.
+function(zelk_platform_sources target)
+  foreach(name ${ARGN})
+    target_sources(${target} PRIVATE ${name}_${ZELK_PLATFORM}.cpp)
+  endforeach()
+endfunction()
+
+# A test program run by ctest (under Wine on the win32 preset).
+function(zelk_gtest name)
+  add_executable(${name} ${ARGN})
+  zelk_target(${name})
+  target_link_libraries(${name} PRIVATE gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+  zelk_skip_without_wine(${name})
+endfunction()
+
+# On the win32 preset a test is skipped, not failed, where Wine cannot run.
+function(zelk_skip_without_wine name)
+  set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77
+                       SKIP_REGULAR_EXPRESSION "wine-run: skipped")
+endfunction()
+
+# A Lua test script run by brovane-run against the real library.
+function(zelk_lua_test name script)
+  add_test(NAME ${name} COMMAND brovane-run ${CMAKE_CURRENT_SOURCE_DIR}/${script} ${ARGN}
+           WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 120)
+  zelk_skip_without_wine(${name})
+endfunction()
+
+# Calling conventions: the Windows exports are stdcall, like the Lua they serve.
+if(WIN32)
+  add_compile_definitions("ZELK_STDCALL=__attribute__((stdcall))" "ZELK_EXPORT=")
+  if(NOT BROVANE_CDECL)
+    add_compile_definitions("ZELK_LUA_CC=__attribute__((stdcall))")
+  endif()
+else()
+  add_compile_definitions("ZELK_STDCALL=" "ZELK_EXPORT=__attribute__((visibility(\"default\")))")
+endif()
+
+# Absolute Unix paths reach a Windows program under Wine through drive Z:.
+if(WIN32)
+  set(ZELK_WINE_DRIVE "Z:")
+else()
+  set(ZELK_WINE_DRIVE "")
+endif()

@@ -1,0 +1,19 @@
+// box.h: message boxes owned by no window (a line on stderr natively).
+#pragma once
+
+namespace zelk {
+
+enum class BoxIcon { none, error };
+
+// text and title are GBK; natively they are written as UTF-8.
+void showBox(const char* text, const char* title, BoxIcon icon);
+
+// Test seam: while set, boxes go to the hook instead of the screen.
+using BoxHook = void (*)(const char* text, const char* title, BoxIcon icon);
+void setBoxHook(BoxHook hook);
+
+namespace sys {
+void showSystemBox(const char* text, const char* title, BoxIcon icon);
+}
+
+}  // namespace zelk

@@ -1,0 +1,25 @@
+// heap.h: zero-filled process-heap memory and the tolerant free.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zelk {
+
+// Zero-filled block from the process heap; a refusal ends the process
+// through the out-of-memory box (fatal.h), so the result is never null.
+void* heapAlloc(size_t size);
+
+// Gives a block back unless it is one that must be left alone: null, a value
+// below 0x10000, a constant inside this module's image, or memory at which
+// 8 bytes cannot be read.
+void heapFree(const void* block);
+
+// The rule of heapFree on its own, for tests.
+bool isReleasable(const void* block);
+
+struct HeapDeleter {
+  void operator()(const void* block) const { heapFree(block); }
+};
+
+}  // namespace zelk

@@ -1,0 +1,19 @@
+// heap_sys.h: the platform side of heap.h.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zelk::sys {
+
+void* heapAllocZeroed(size_t size);  // null when refused
+void heapRelease(void* block);
+bool isReadable(const void* address, size_t count);
+
+struct ModuleBounds {
+  uintptr_t start = 0;
+  uintptr_t end = 0;  // one past the image
+};
+ModuleBounds ownModuleBounds();  // the image this code is linked into
+
+}  // namespace zelk::sys

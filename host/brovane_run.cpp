@@ -1,0 +1,121 @@
+// brovane_run.cpp: the script host. Loads Brovane, registers its Lua exports
+// under their GBK names and ASCII aliases, and runs one script.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "library.h"
+#include "lua_api.h"
+
+namespace {
+
+struct ExportName {
+  const char* gbk;
+  const char* alias;
+};
+
+// The Lua exports of Brovane (回调函数 is not one: the engine calls it).
+const ExportName exportNames[] = {
+    {"E_\xB7\xD6\xB8\xEE\xCE\xC4\xB1\xBE", "split_text"},      // E_分割文本
+    {"E_\xC8\xA1\xB3\xC9\xD4\xB1\xCA\xFD", "member_count"},    // E_取成员数
+    {"\xD7\xD3\xB3\xCC\xD0\xF2\x31", "subroutine1"},           // 子程序1
+    {"\xBC\xD3\xC3\xDC", "encrypt"},                           // 加密
+    {"\xBD\xE2\xC3\xDC", "decrypt"},                           // 解密
+    {"\xC8\xA1\xBB\xFA\xC6\xF7\xC2\xEB", "machine_code"},      // 取机器码
+    {"\xC1\xAC\xBD\xD3", "connect"},                           // 连接
+    {"\xB7\xA2\xCB\xCD\xCA\xFD\xBE\xDD", "send_data"},         // 发送数据
+    {"\xC8\xA1\xB7\xE2\xB0\xFC", "get_packet"},                // 取封包
+    {"\xCA\xC7\xB7\xF1\xD2\xD1\xB6\xCF\xBF\xAA", "is_disconnected"},  // 是否已断开
+    {"\xB6\xCF\xBF\xAA\xC1\xAC\xBD\xD3", "disconnect"},        // 断开连接
+};
+
+const char usage[] =
+    "usage: brovane-run [--lib PATH] SCRIPT.lua [ARG...]\n"
+    "       brovane-run --lumivet PATH\n"
+    "Runs SCRIPT.lua in a Lua 5.1 state whose globals hold Brovane's exports\n"
+    "under their GBK names and ASCII aliases; arg holds the arguments.\n"
+    "--lumivet loads that library, calls edgame and prints its answer.\n"
+    "Exit status: 0 the script ran to its end, 1 it raised an error,\n"
+    "2 the library could not be loaded.\n";
+
+int registerExports(lua_State* L, const host::Library& library) {
+  int missing = 0;
+  for (const ExportName& name : exportNames) {
+    auto function = reinterpret_cast<lua_CFunction>(library.symbol(name.gbk));
+    if (function == nullptr) {
+      std::fprintf(stderr, "brovane-run: export %s not found\n", name.alias);
+      ++missing;
+      continue;
+    }
+    lua_pushcclosure(L, function, 0);
+    lua_setfield(L, LUA_GLOBALS_INDEX, name.gbk);
+    lua_pushcclosure(L, function, 0);
+    lua_setfield(L, LUA_GLOBALS_INDEX, name.alias);
+  }
+  return missing;
+}
+
+void setArguments(lua_State* L, int argc, char** argv, int scriptIndex) {
+  lua_createtable(L, argc - scriptIndex, 1);
+  for (int i = scriptIndex; i < argc; ++i) {
+    lua_pushstring(L, argv[i]);
+    lua_rawseti(L, -2, i - scriptIndex);
+  }
+  lua_setfield(L, LUA_GLOBALS_INDEX, "arg");
+}
+
+int runScript(const std::string& libraryPath, int argc, char** argv, int scriptIndex) {
+  host::Library library(libraryPath);
+  if (!library.loaded()) {
+    std::fprintf(stderr, "brovane-run: cannot load %s: %s\n", libraryPath.c_str(),
+                 host::Library::lastError().c_str());
+    return 2;
+  }
+  lua_State* L = luaL_newstate();
+  luaL_openlibs(L);
+  registerExports(L, library);
+  setArguments(L, argc, argv, scriptIndex);
+  int status = luaL_loadfile(L, argv[scriptIndex]);
+  if (status == 0) status = lua_pcall(L, 0, 0, 0);
+  if (status != 0) {
+    const char* message = lua_tolstring(L, -1, nullptr);
+    std::fprintf(stderr, "brovane-run: %s\n", message ? message : "error without a message");
+  }
+  lua_close(L);
+  library.unload();  // the host frees the library, as real hosts do
+  return status == 0 ? 0 : 1;
+}
+
+using EdgameFunction = const char*(ZELK_STDCALL*)(const char*);
+
+int askLumivet(const std::string& path) {
+  host::Library library(path);
+  auto edgame =
+      library.loaded() ? reinterpret_cast<EdgameFunction>(library.symbol("edgame")) : nullptr;
+  if (edgame == nullptr) {
+    std::fprintf(stderr, "brovane-run: cannot load edgame from %s\n", path.c_str());
+    return 2;
+  }
+  const char* answer = edgame(nullptr);
+  std::printf("%s\n", answer ? answer : "");
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string libraryPath = host::defaultLibraryPath("Brovane");
+  int index = 1;
+  while (index < argc && argv[index][0] == '-' && argv[index][1] == '-') {
+    const std::string option = argv[index];
+    if (option == "--help") return std::fputs(usage, stdout), 0;
+    if (index + 1 >= argc) break;
+    if (option == "--lumivet") return askLumivet(argv[index + 1]);
+    if (option != "--lib") break;
+    libraryPath = argv[index + 1];
+    index += 2;
+  }
+  if (index >= argc) return std::fputs(usage, stderr), 2;
+  return runScript(libraryPath, argc, argv, index);
+}

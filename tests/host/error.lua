@@ -1,0 +1,2 @@
+-- Raises an error.
+error("raised on purpose")

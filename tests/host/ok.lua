@@ -1,0 +1,3 @@
+-- Runs to its end.
+assert(arg[0]:match("ok%.lua$"))
+assert(arg[1] == "one")
