@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "host_stats.h"
 #include "library.h"
 #include "lua_api.h"
 
@@ -17,17 +18,17 @@ struct ExportName {
 
 // The Lua exports of Brovane (回调函数 is not one: the engine calls it).
 const ExportName exportNames[] = {
-    {"E_\xB7\xD6\xB8\xEE\xCE\xC4\xB1\xBE", "split_text"},      // E_分割文本
-    {"E_\xC8\xA1\xB3\xC9\xD4\xB1\xCA\xFD", "member_count"},    // E_取成员数
-    {"\xD7\xD3\xB3\xCC\xD0\xF2\x31", "subroutine1"},           // 子程序1
-    {"\xBC\xD3\xC3\xDC", "encrypt"},                           // 加密
-    {"\xBD\xE2\xC3\xDC", "decrypt"},                           // 解密
-    {"\xC8\xA1\xBB\xFA\xC6\xF7\xC2\xEB", "machine_code"},      // 取机器码
-    {"\xC1\xAC\xBD\xD3", "connect"},                           // 连接
-    {"\xB7\xA2\xCB\xCD\xCA\xFD\xBE\xDD", "send_data"},         // 发送数据
-    {"\xC8\xA1\xB7\xE2\xB0\xFC", "get_packet"},                // 取封包
+    {"E_\xB7\xD6\xB8\xEE\xCE\xC4\xB1\xBE", "split_text"},             // E_分割文本
+    {"E_\xC8\xA1\xB3\xC9\xD4\xB1\xCA\xFD", "member_count"},           // E_取成员数
+    {"\xD7\xD3\xB3\xCC\xD0\xF2\x31", "subroutine1"},                  // 子程序1
+    {"\xBC\xD3\xC3\xDC", "encrypt"},                                  // 加密
+    {"\xBD\xE2\xC3\xDC", "decrypt"},                                  // 解密
+    {"\xC8\xA1\xBB\xFA\xC6\xF7\xC2\xEB", "machine_code"},             // 取机器码
+    {"\xC1\xAC\xBD\xD3", "connect"},                                  // 连接
+    {"\xB7\xA2\xCB\xCD\xCA\xFD\xBE\xDD", "send_data"},                // 发送数据
+    {"\xC8\xA1\xB7\xE2\xB0\xFC", "get_packet"},                       // 取封包
     {"\xCA\xC7\xB7\xF1\xD2\xD1\xB6\xCF\xBF\xAA", "is_disconnected"},  // 是否已断开
-    {"\xB6\xCF\xBF\xAA\xC1\xAC\xBD\xD3", "disconnect"},        // 断开连接
+    {"\xB6\xCF\xBF\xAA\xC1\xAC\xBD\xD3", "disconnect"},               // 断开连接
 };
 
 const char usage[] =
@@ -35,6 +36,8 @@ const char usage[] =
     "       brovane-run --lumivet PATH\n"
     "Runs SCRIPT.lua in a Lua 5.1 state whose globals hold Brovane's exports\n"
     "under their GBK names and ASCII aliases; arg holds the arguments.\n"
+    "For tests it adds host_sleep(ms), host_clock() (ms, monotonic),\n"
+    "host_thread_count() and host_handle_count() (handles or descriptors).\n"
     "--lumivet loads that library, calls edgame and prints its answer.\n"
     "Exit status: 0 the script ran to its end, 1 it raised an error,\n"
     "2 the library could not be loaded.\n";
@@ -56,6 +59,40 @@ int registerExports(lua_State* L, const host::Library& library) {
   return missing;
 }
 
+// Helpers for test scripts: Lua 5.1 has neither sleep nor a fine clock.
+int ZELK_LUA_CC hostSleep(lua_State* L) {
+  const double milliseconds = lua_tonumber(L, 1);
+  if (milliseconds > 0 && milliseconds < 3600000)
+    host::sleepMilliseconds(static_cast<int>(milliseconds));
+  return 0;
+}
+int ZELK_LUA_CC hostClock(lua_State* L) {
+  lua_pushnumber(L, host::monotonicMilliseconds());
+  return 1;
+}
+int ZELK_LUA_CC hostThreadCount(lua_State* L) {
+  lua_pushnumber(L, host::threadCount());
+  return 1;
+}
+int ZELK_LUA_CC hostHandleCount(lua_State* L) {
+  lua_pushnumber(L, host::handleCount());
+  return 1;
+}
+
+void registerHostHelpers(lua_State* L) {
+  const struct {
+    const char* name;
+    lua_CFunction function;
+  } helpers[] = {{"host_sleep", hostSleep},
+                 {"host_clock", hostClock},
+                 {"host_thread_count", hostThreadCount},
+                 {"host_handle_count", hostHandleCount}};
+  for (const auto& helper : helpers) {
+    lua_pushcclosure(L, helper.function, 0);
+    lua_setfield(L, LUA_GLOBALS_INDEX, helper.name);
+  }
+}
+
 void setArguments(lua_State* L, int argc, char** argv, int scriptIndex) {
   lua_createtable(L, argc - scriptIndex, 1);
   for (int i = scriptIndex; i < argc; ++i) {
@@ -75,6 +112,7 @@ int runScript(const std::string& libraryPath, int argc, char** argv, int scriptI
   lua_State* L = luaL_newstate();
   luaL_openlibs(L);
   registerExports(L, library);
+  registerHostHelpers(L);
   setArguments(L, argc, argv, scriptIndex);
   int status = luaL_loadfile(L, argv[scriptIndex]);
   if (status == 0) status = lua_pcall(L, 0, 0, 0);

@@ -1,0 +1,11 @@
+// host_stats.h: what test scripts may ask the host about its own process.
+#pragma once
+
+namespace host {
+
+int threadCount();  // threads of this process
+int handleCount();  // open handles (Windows) or descriptors (POSIX)
+void sleepMilliseconds(int milliseconds);
+double monotonicMilliseconds();
+
+}  // namespace host

@@ -1,0 +1,35 @@
+// host_stats_posix.cpp: /proc counts, nanosleep and the monotonic clock.
+#include <dirent.h>
+
+#include <chrono>
+#include <thread>
+
+#include "host_stats.h"
+
+namespace host {
+
+static int entriesIn(const char* directory) {
+  DIR* dir = opendir(directory);
+  if (dir == nullptr) return -1;
+  int count = 0;
+  while (const dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] != '.') ++count;
+  }
+  closedir(dir);
+  return count;
+}
+
+int threadCount() { return entriesIn("/proc/self/task"); }
+
+int handleCount() { return entriesIn("/proc/self/fd") - 1; }  // less opendir's own
+
+void sleepMilliseconds(int milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+double monotonicMilliseconds() {
+  using namespace std::chrono;
+  return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace host
