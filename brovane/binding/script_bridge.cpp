@@ -16,31 +16,39 @@ const char boxTitle[] = "Zelk Error";
 
 // Status texts, GBK; indexed by the meanings of the status table.
 const char* const statusTexts[] = {
-    "\xC3\xBB\xD3\xD0\xB4\xED\xCE\xF3\xA3\xA1",                  // 没有错误！
-    "\xD4\xCB\xD0\xD0\xB4\xED\xCE\xF3\xA3\xA1",                  // 运行错误！
-    "\xCE\xC4\xBC\xFE\xB4\xED\xCE\xF3\xA3\xA1",                  // 文件错误！
+    "\xC3\xBB\xD3\xD0\xB4\xED\xCE\xF3\xA3\xA1",                                  // 没有错误！
+    "\xD4\xCB\xD0\xD0\xB4\xED\xCE\xF3\xA3\xA1",                                  // 运行错误！
+    "\xCE\xC4\xBC\xFE\xB4\xED\xCE\xF3\xA3\xA1",                                  // 文件错误！
     "\xD4\xA4\xB1\xE0\xD2\xEB\xCA\xB1\xBE\xE4\xB7\xA8\xB4\xED\xCE\xF3\xA3\xA1",  // 预编译时句法错误！
     "\xC4\xDA\xB4\xE6\xB7\xD6\xC5\xE4\xB4\xED\xCE\xF3\xA3\xA1",  // 内存分配错误！
-    "LUA_ERRERR\xA3\xA1",                                         // LUA_ERRERR！
+    "LUA_ERRERR\xA3\xA1",                                        // LUA_ERRERR！
 };
-const char unknownStatusText[] = "\xCE\xB4\xD6\xAA\xB7\xB5\xBB\xD8\xC0\xE0\xD0\xCD!";  // 未知返回类型!
+const char unknownStatusText[] =
+    "\xCE\xB4\xD6\xAA\xB7\xB5\xBB\xD8\xC0\xE0\xD0\xCD!";  // 未知返回类型!
 
-const char scriptErrorHead[] = "\xBD\xC5\xB1\xBE\xB4\xED\xCE\xF3\r\n";        // 脚本错误
+const char scriptErrorHead[] = "\xBD\xC5\xB1\xBE\xB4\xED\xCE\xF3\r\n";           // 脚本错误
 const char runtimeErrorHead[] = "\xD4\xCB\xD0\xD0\xCA\xB1\xB3\xF6\xB4\xED\r\n";  // 运行时出错
-const char errorCodeJoint[] = ",\xB4\xED\xCE\xF3\xC2\xEB ==";                  // ,错误码 ==
+const char errorCodeJoint[] = ",\xB4\xED\xCE\xF3\xC2\xEB ==";                    // ,错误码 ==
 const char callErrorHead[] = "LUA_\xD4\xCB\xD0\xD0\xCA\xB1\xB4\xED\xCE\xF3\r\n";  // LUA_运行时错误
 
 // Lua 5.1 numbers its statuses differently from the status table; map each
 // onto the table's meaning. A yield is no status of the table.
 int tableStatusOf(int luaStatus) {
   switch (luaStatus) {
-    case LUA_OK_STATUS: return 0;
-    case LUA_ERRRUN_STATUS: return 1;
-    case LUA_ERRFILE_STATUS: return 2;
-    case LUA_ERRSYNTAX_STATUS: return 3;
-    case LUA_ERRMEM_STATUS: return 4;
-    case LUA_ERRERR_STATUS: return 5;
-    default: return -1;
+    case LUA_OK_STATUS:
+      return 0;
+    case LUA_ERRRUN_STATUS:
+      return 1;
+    case LUA_ERRFILE_STATUS:
+      return 2;
+    case LUA_ERRSYNTAX_STATUS:
+      return 3;
+    case LUA_ERRMEM_STATUS:
+      return 4;
+    case LUA_ERRERR_STATUS:
+      return 5;
+    default:
+      return -1;
   }
 }
 
@@ -48,6 +56,15 @@ int tableStatusOf(int luaStatus) {
 // bottom are treated as missing values instead of reaching below the call.
 bool onStack(lua_State* state, int distance) {
   return distance >= 1 && distance <= lua_gettop(state);
+}
+
+// Lua reads an index below the stack bottom, or a pseudo-index that needs a
+// running C function, without a check; such indices name no value here.
+// Positive indices past the top are Lua's own "none".
+int checkedType(lua_State* state, int index) {
+  const bool valid = index > 0 || (index < 0 && -index <= lua_gettop(state)) ||
+                     index == LUA_GLOBALS_INDEX || index == LUA_REGISTRY_INDEX;
+  return valid ? lua_type(state, index) : LUA_TYPE_NONE;
 }
 
 }  // namespace
@@ -89,7 +106,7 @@ bool ScriptBridge::runString(const char* chunk) {
   return true;
 }
 
-int ScriptBridge::typeAt(int index) { return lua_type(state_, index); }
+int ScriptBridge::typeAt(int index) { return checkedType(state_, index); }
 
 lua_State* ScriptBridge::newState() { return state_ = luaL_newstate(); }
 
@@ -113,7 +130,13 @@ void ScriptBridge::registerFunction(const char* name, lua_CFunction function) {
   lua_settable(state_, LUA_GLOBALS_INDEX);
 }
 
-void ScriptBridge::pop(int count) { lua_settop(state_, -count - 1); }
+// Removing more values than the stack holds would move the top below the
+// call's base; removing a negative count would grow it unchecked.
+void ScriptBridge::pop(int count) {
+  const int top = lua_gettop(state_);
+  if (count <= 0) return;
+  lua_settop(state_, count >= top ? 0 : -count - 1);
+}
 
 const char* ScriptBridge::errorText(int status) const {
   const int meaning = tableStatusOf(status);
@@ -132,9 +155,10 @@ int ScriptBridge::toBoolean(int distance) {
   return onStack(state_, distance) ? lua_toboolean(state_, -distance) : 0;
 }
 
-zelk::Text ScriptBridge::toText(int distance) {
-  if (!onStack(state_, distance)) return nullptr;
-  return zelk::copyText(lua_tolstring(state_, -distance, nullptr));
+zelk::Text ScriptBridge::toText(int distance) { return zelk::copyText(textAt(distance)); }
+
+const char* ScriptBridge::textAt(int distance) {
+  return onStack(state_, distance) ? lua_tolstring(state_, -distance, nullptr) : nullptr;
 }
 
 void ScriptBridge::fetchGlobal(const char* name) { getGlobal(name); }
@@ -144,25 +168,25 @@ int ScriptBridge::getTop() { return lua_gettop(state_); }
 void ScriptBridge::dropValues(int count) { pop(count); }
 
 bool ScriptBridge::isFunction(lua_State* state, int index) const {
-  return lua_type(state, index) == LUA_TYPE_FUNCTION;
+  return checkedType(state, index) == LUA_TYPE_FUNCTION;
 }
 bool ScriptBridge::isTable(lua_State* state, int index) const {
-  return lua_type(state, index) == LUA_TYPE_TABLE;
+  return checkedType(state, index) == LUA_TYPE_TABLE;
 }
 bool ScriptBridge::isLightUserdata(lua_State* state, int index) const {
-  return lua_type(state, index) == LUA_TYPE_LIGHTUSERDATA;
+  return checkedType(state, index) == LUA_TYPE_LIGHTUSERDATA;
 }
 bool ScriptBridge::isNil(lua_State* state, int index) const {
-  return lua_type(state, index) == LUA_TYPE_NIL;
+  return checkedType(state, index) == LUA_TYPE_NIL;
 }
 bool ScriptBridge::isBoolean(lua_State* state, int index) const {
-  return lua_type(state, index) == LUA_TYPE_BOOLEAN;
+  return checkedType(state, index) == LUA_TYPE_BOOLEAN;
 }
 bool ScriptBridge::isNone(lua_State* state, int index) const {
-  return lua_type(state, index) == LUA_TYPE_NONE;
+  return checkedType(state, index) == LUA_TYPE_NONE;
 }
 bool ScriptBridge::isNoneOrNil(lua_State* state, int index) const {
-  return lua_type(state, index) <= 0;
+  return checkedType(state, index) <= 0;
 }
 
 void ScriptBridge::emptyCheck(int32_t, int32_t) const {}
@@ -179,9 +203,7 @@ void ScriptBridge::pushNumber(double value) { lua_pushnumber(state_, value); }
 
 ScriptBridge& scriptBridge() { return *theBridge; }
 
-void createScriptBridge() {
-  theBridge = new (zelk::heapAlloc(sizeof(ScriptBridge))) ScriptBridge;
-}
+void createScriptBridge() { theBridge = new (zelk::heapAlloc(sizeof(ScriptBridge))) ScriptBridge; }
 
 void releaseScriptBridge() {
   if (theBridge == nullptr) return;

@@ -11,22 +11,25 @@ namespace brovane {
 
 class ScriptBridge {
  public:
-  virtual void destroy();                  // teardown hook: does nothing
-  virtual ScriptBridge* copy() const;      // a new heap object with the same state
+  virtual void destroy();              // teardown hook: does nothing
+  virtual ScriptBridge* copy() const;  // a new heap object with the same state
   virtual void setState(lua_State* state);
   virtual bool runString(const char* chunk);  // boxes on failure
   virtual int typeAt(int index);
   virtual lua_State* newState();
-  virtual void closeState();               // keeps the pointer
+  virtual void closeState();  // keeps the pointer
   virtual void protectedCall(int argumentCount, int resultCount);
   virtual void getGlobal(const char* name);
   virtual void registerFunction(const char* name, lua_CFunction function);
-  virtual void pop(int count);
+  virtual void pop(int count);                      // at most the values on the stack
   virtual const char* errorText(int status) const;  // constant, never freed
   virtual double toNumber(int distance);
   virtual lua_CFunction toCFunction(int distance);
   virtual int toBoolean(int distance);
   virtual zelk::Text toText(int distance);  // null when the value has no text form
+  // The text at distance k without a copy: Lua's own bytes, valid while the
+  // value stays on the stack; null when the value has no text form.
+  virtual const char* textAt(int distance);
   virtual void fetchGlobal(const char* name);
   virtual int getTop();
   virtual void dropValues(int count);

@@ -1,6 +1,44 @@
-// split_exports.cpp: E_分割文本, 子程序1 and E_取成员数. (placeholder)
+// split_exports.cpp: E_分割文本, 子程序1 and E_取成员数.
+#include "binding/script_bridge.h"
+#include "binding/split_text.h"
 #include "exports.h"
 
-extern "C" int ZELK_LUA_CC brovane_splitText(lua_State*) { return 0; }
-extern "C" int ZELK_LUA_CC brovane_subroutine1(lua_State*) { return 0; }
-extern "C" int ZELK_LUA_CC brovane_memberCount(lua_State*) { return 0; }
+namespace {
+
+using brovane::scriptBridge;
+using brovane::split::Span;
+
+Span spanOf(const char* text) { return Span{zelk::orEmpty(text), zelk::textLength(text)}; }
+
+// The texts are borrowed from the stack (they stay there until we return),
+// which spares a copy of what may be a long text on every call.
+int splitText(lua_State* L) {
+  brovane::ScriptBridge& bridge = scriptBridge();
+  bridge.setState(L);
+  const Span text = spanOf(bridge.textAt(3));
+  const Span separator = spanOf(bridge.textAt(2));
+  const double number = brovane::split::fieldNumber(bridge.textAt(1));
+  Span field{};
+  if (!brovane::split::pickField(text, separator, number, &field)) {
+    bridge.pushBoolean(0);
+    return 1;
+  }
+  const zelk::Text copy = zelk::copyTextBytes(field.bytes, field.length);
+  bridge.pushText(copy.get());
+  return 1;
+}
+
+}  // namespace
+
+extern "C" int ZELK_LUA_CC brovane_splitText(lua_State* L) { return splitText(L); }
+
+extern "C" int ZELK_LUA_CC brovane_subroutine1(lua_State* L) { return splitText(L); }
+
+extern "C" int ZELK_LUA_CC brovane_memberCount(lua_State* L) {
+  brovane::ScriptBridge& bridge = scriptBridge();
+  bridge.setState(L);
+  const Span text = spanOf(bridge.textAt(2));
+  const Span separator = spanOf(bridge.textAt(1));
+  bridge.pushNumber(static_cast<double>(brovane::split::countFields(text, separator)));
+  return 1;
+}

@@ -1,11 +1,66 @@
-// cipher_exports.cpp: 加密 and 解密. (placeholder)
-#include "cipher_exports.h"
+// cipher_exports.cpp: 加密 and 解密, with their result slots.
+#include "cipher/cipher_exports.h"
 
+#include <cstdlib>
+
+#include "binding/script_bridge.h"
+#include "cipher/clock.h"
+#include "cipher/hex.h"
+#include "cipher/text_cipher.h"
 #include "exports.h"
 
 namespace brovane::cipher {
-void releaseResultSlots() {}
+
+namespace {
+
+zelk::Text encryptResult;  // 加密's last result
+zelk::Text decryptResult;  // 解密's last result
+
+// The C runtime's generator, never seeded; RAND_MAX may exceed 32767, and
+// the low 15 bits of a draw are as uniform as the whole.
+int drawFromGenerator() { return std::rand() % 32768; }
+
+// Stores result in slot (freeing what it held) and pushes it: a missing
+// result pushes nil.
+int pushResult(zelk::Text& slot, zelk::Text result) {
+  slot = std::move(result);
+  scriptBridge().pushText(slot.get());
+  return 1;
+}
+
+// The arguments are borrowed from the stack; they stay there until we return.
+int encrypt(lua_State* L) {
+  ScriptBridge& bridge = scriptBridge();
+  bridge.setState(L);
+  const char* text = zelk::orEmpty(bridge.textAt(2));
+  const char* key = bridge.textAt(1);
+  const zelk::Bytes block =
+      encryptBlock(reinterpret_cast<const uint8_t*>(text), zelk::textLength(text), key,
+                   sys::tickCount(), maskByteFromDraw(drawFromGenerator()));
+  return pushResult(encryptResult, encodeHex(block.data.get(), block.length, ""));
+}
+
+int decrypt(lua_State* L) {
+  ScriptBridge& bridge = scriptBridge();
+  bridge.setState(L);
+  const char* cipherText = bridge.textAt(2);
+  const char* key = bridge.textAt(1);
+  zelk::Bytes block = decodeHex(cipherText, "");
+  if (block.length <= headerLength) return pushResult(decryptResult, nullptr);
+  decryptBlockInPlace(block.data.get(), block.length, key);
+  return pushResult(decryptResult, zelk::textFromBytes(block.data.get() + headerLength,
+                                                       block.length - headerLength));
+}
+
+}  // namespace
+
+void releaseResultSlots() {
+  decryptResult.reset();
+  encryptResult.reset();
+}
+
 }  // namespace brovane::cipher
 
-extern "C" int ZELK_LUA_CC brovane_encrypt(lua_State*) { return 0; }
-extern "C" int ZELK_LUA_CC brovane_decrypt(lua_State*) { return 0; }
+extern "C" int ZELK_LUA_CC brovane_encrypt(lua_State* L) { return brovane::cipher::encrypt(L); }
+
+extern "C" int ZELK_LUA_CC brovane_decrypt(lua_State* L) { return brovane::cipher::decrypt(L); }

@@ -1,4 +1,16 @@
-// machine_code_export.cpp: 取机器码. (placeholder)
+// machine_code_export.cpp: 取机器码, the processor-based machine identifier.
+#include "binding/script_bridge.h"
+#include "cipher/processor_id.h"
 #include "exports.h"
 
-extern "C" int ZELK_LUA_CC brovane_machineCode(lua_State*) { return 0; }
+extern "C" int ZELK_LUA_CC brovane_machineCode(lua_State* L) {
+  brovane::ScriptBridge& bridge = brovane::scriptBridge();
+  bridge.setState(L);
+  uint32_t values[4] = {};
+  brovane::cipher::readProcessorId(values);
+  char code[36] = {};
+  brovane::cipher::formatMachineCode(values, code);
+  const zelk::Text copy = zelk::copyText(code);
+  bridge.pushText(copy.get());
+  return 1;
+}

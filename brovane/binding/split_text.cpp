@@ -1,0 +1,122 @@
+// split_text.cpp: member count, field pick and the field-number rule.
+#include "binding/split_text.h"
+
+#include <charconv>
+#include <cstdint>
+
+#include "text.h"
+
+namespace brovane::split {
+
+namespace {
+
+constexpr double tolerance = 0.0000001;
+
+// The full-width GBK form (lead byte A3) of an ASCII digit, letter, minus or
+// full stop, as its ASCII byte; 0 for any other trail byte.
+char asciiOfFullWidth(unsigned char trail) {
+  if (trail >= 0xB0 && trail <= 0xB9) return static_cast<char>('0' + (trail - 0xB0));
+  if (trail >= 0xC1 && trail <= 0xDA) return static_cast<char>('A' + (trail - 0xC1));
+  if (trail >= 0xE1 && trail <= 0xFA) return static_cast<char>('a' + (trail - 0xE1));
+  if (trail == 0xAD) return '-';
+  if (trail == 0xAE) return '.';
+  return 0;
+}
+
+// Copies text with its full-width forms turned into ASCII; other characters,
+// of one byte or two, stay as they are.
+zelk::Text withAsciiForms(const char* text) {
+  const size_t length = zelk::textLength(text);
+  zelk::Text out(static_cast<char*>(zelk::heapAlloc(length + 1)));
+  const auto* in = reinterpret_cast<const unsigned char*>(text);
+  char* write = out.get();
+  for (size_t i = 0; i < length;) {
+    const unsigned char byte = in[i];
+    if (byte < 0x80 || i + 1 == length) {
+      *write++ = static_cast<char>(byte), ++i;
+      continue;
+    }
+    const char ascii = byte == 0xA3 ? asciiOfFullWidth(in[i + 1]) : 0;
+    if (ascii) {
+      *write++ = ascii;
+    } else {
+      *write++ = static_cast<char>(byte);
+      *write++ = static_cast<char>(in[i + 1]);
+    }
+    i += 2;
+  }
+  return out;
+}
+
+bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+const char* skipDigits(const char* p) {
+  while (isDigit(*p)) ++p;
+  return p;
+}
+
+// Reads a decimal number from the start of text: white space, sign, digits,
+// fraction, exponent. from_chars rounds exactly and ignores the locale; the
+// form is checked here first because it would also take "inf" and "nan".
+double parseDecimal(const char* text) {
+  const char* p = text;
+  while (isSpace(*p)) ++p;
+  const bool negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+  const char* mantissa = p;
+  p = skipDigits(p);
+  bool anyDigit = p != mantissa;
+  if (*p == '.') {
+    const char* fraction = ++p;
+    p = skipDigits(p);
+    anyDigit = anyDigit || p != fraction;
+  }
+  if (!anyDigit) return 0.0;
+  if (*p == 'e' || *p == 'E') {
+    const char* exponent = p + 1;
+    if (*exponent == '+' || *exponent == '-') ++exponent;
+    if (isDigit(*exponent)) p = skipDigits(exponent);
+  }
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(mantissa, p, value, std::chars_format::general);
+  // Out of range: strtod's infinity or zero; either names no field, and 0
+  // names none either.
+  if (error != std::errc() || end != p) return 0.0;
+  return negative ? -value : value;
+}
+
+}  // namespace
+
+double fieldNumber(const char* text) {
+  if (zelk::textLength(text) == 0) return 0.0;
+  return parseDecimal(withAsciiForms(text).get());
+}
+
+bool separatorOccurs(Span text, Span separator) {
+  return scanFields(text, separator, [](Span) { return false; }) != 0;
+}
+
+size_t countFields(Span text, Span separator) {
+  size_t fields = 0;
+  const size_t matches = scanFields(text, separator, [&fields](Span) { return ++fields, true; });
+  return matches == 0 ? 0 : fields;
+}
+
+bool pickField(Span text, Span separator, double number, Span* field) {
+  if (!(number - 1.0 >= -tolerance)) return false;  // below 1 (or NaN)
+  // Field m = number truncated; the walk stops once the count is known to
+  // reach number within the tolerance (the upper check cannot fail then).
+  const uint64_t wanted =
+      number < 18446744073709551616.0 ? static_cast<uint64_t>(number) : UINT64_MAX;
+  uint64_t seen = 0;
+  bool found = false;
+  const size_t matches = scanFields(text, separator, [&](Span current) {
+    if (++seen == wanted) *field = current, found = true;
+    return !(seen >= wanted && number - static_cast<double>(seen) <= tolerance);
+  });
+  if (matches == 0) return false;                                    // separator absent
+  if (number - static_cast<double>(seen) > tolerance) return false;  // above the count
+  return found;  // a number in [1 - tolerance, 1) truncates to 0: no field
+}
+
+}  // namespace brovane::split
