@@ -1,0 +1,34 @@
+// filesystem.h: the directory and file operations of the update list.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "date_time.h"
+#include "function_ref.h"
+
+namespace tarvex::sys {
+
+using FileHandle = intptr_t;
+inline constexpr FileHandle noFile = -1;
+
+// Opens path for writing: created when absent, emptied when present; others
+// may read and write it meanwhile; bytes go out unchanged. noFile on failure.
+FileHandle createListFile(const char* path);
+bool writeBytes(FileHandle file, const char* bytes, size_t length);
+void closeFile(FileHandle file);
+
+// Every entry that pattern (a directory + "/*.*") matches and that is not a
+// directory, in the platform's order, by its long name. False when the
+// enumeration could not begin.
+using NameVisitor = FunctionRef<void(const char* name, size_t length)>;
+bool forEachFileName(const char* pattern, NameVisitor visit);
+
+// The last-write time of path in local wall-clock terms, taken with the zone
+// offset in force now (whatever the file's own date), cut to the second.
+bool lastWriteTime(const char* path, DateTime* local);
+
+// The low 32 bits of path's size, read as signed.
+bool fileSizeLow(const char* path, int32_t* size);
+
+}  // namespace tarvex::sys

@@ -1,0 +1,12 @@
+// window_layout.h: what a program driving the window must know to find its
+// parts: the class name of the main window and the ids of the controls.
+#pragma once
+
+namespace tarvex {
+
+inline constexpr char mainWindowClass[] = "TarvexMainWindow";
+
+// Control ids follow the order of creation.
+enum ControlId : int { labelId = 1, editBoxId = 2, buttonId = 3 };
+
+}  // namespace tarvex

@@ -1,0 +1,240 @@
+// The update list written into real temporary directories.
+#include "update_list.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "scratch.h"
+#include "texts.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// A directory, the tool working on it, and the label's captions.
+class UpdateList : public testing::Test {
+ protected:
+  UpdateList() : tool(tarvex::Text(directory.path().c_str())) {}
+
+  void addFile(const std::string& name, const std::string& bytes = "", int64_t time = 0) {
+    ASSERT_TRUE(scratch::writeFile(directory.pathOf(name), bytes)) << name;
+    ASSERT_TRUE(scratch::setLastWrite(directory.pathOf(name), time)) << name;
+  }
+
+  void generate(const std::string& prefix = "") {
+    tool.generateUpdateList([&] { return tarvex::Text(prefix.c_str()); },
+                            [&](const char* caption) { captions.push_back(caption); });
+  }
+
+  std::string list() const { return scratch::readFile(directory.pathOf("updat.txt")); }
+
+  // The lines of the list, each without its CR LF, which every line must have.
+  Lines lines() const {
+    const std::string bytes = list();
+    Lines found;
+    size_t start = 0;
+    for (size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2)
+      found.push_back(bytes.substr(start, end - start));
+    EXPECT_EQ(start, bytes.size()) << "bytes after the last CR LF";
+    for (const std::string& line : found) EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
+    return found;
+  }
+
+  static Lines sorted(Lines lines) {
+    std::sort(lines.begin(), lines.end());
+    return lines;
+  }
+
+  scratch::Directory directory;
+  tarvex::UpdateListTool tool;
+  Lines captions;
+};
+
+TEST_F(UpdateList, OpeningCreatesOrEmptiesTheList) {
+  EXPECT_FALSE(scratch::fileExists(directory.pathOf("updat.txt")));
+  tool.openListFile();
+  EXPECT_TRUE(scratch::fileExists(directory.pathOf("updat.txt")));
+  EXPECT_EQ(list(), "");
+
+  addFile("a.pak", "xy");
+  generate();
+  EXPECT_NE(list(), "");
+  tarvex::UpdateListTool restarted(tarvex::Text(directory.path().c_str()));
+  restarted.openListFile();  // a new start loses the earlier list
+  EXPECT_EQ(list(), "");
+}
+
+TEST_F(UpdateList, WritesOneLinePerFileWithTimeAndSize) {
+  addFile("a.pak", "xy", 1);
+  addFile("empty", "", 1700000000);
+  addFile("a b c.txt", "12345", 0);             // spaces stay: the last two fields are numbers
+  addFile("\xD6\xD0\xCE\xC4.dat", "z", 86400);  // 中文.dat, GBK bytes unchanged
+  tool.openListFile();
+  generate();
+  EXPECT_EQ(sorted(lines()), sorted({"a.pak 1 2", "empty 1700000000 0", "a b c.txt 0 5",
+                                     "\xD6\xD0\xCE\xC4.dat 86400 1"}));
+  EXPECT_EQ(captions, Lines{tarvex::texts::done});
+}
+
+TEST_F(UpdateList, FollowsTheEnumerationOrderByteForByte) {
+  addFile("one", "1", 5);
+  addFile("two", "22", 6);
+  tool.openListFile();
+  generate("p/");
+  ASSERT_EQ(tool.names().size(), 3u);  // with updat.txt itself
+  std::string expected;
+  for (const auto& name : tool.names()) {
+    if (name == "one") expected += "p/one 5 1\r\n";
+    if (name == "two") expected += "p/two 6 2\r\n";
+  }
+  EXPECT_EQ(list(), expected);  // no byte-order mark, CR LF after the last line too
+}
+
+TEST_F(UpdateList, GluesThePrefixToTheName) {
+  addFile("a.pak", "", 7);
+  tool.openListFile();
+  const struct {
+    std::string prefix, line;
+  } cases[] = {{"", "a.pak 7 0"},
+               {"data", "dataa.pak 7 0"},
+               {"data/", "data/a.pak 7 0"},
+               {"\xB8\xFC\xD0\xC2 ", "\xB8\xFC\xD0\xC2 a.pak 7 0"}};  // 更新 and a space
+  Lines expected;
+  for (const auto& c : cases) {
+    generate(c.prefix);
+    expected.push_back(c.line);
+  }
+  EXPECT_EQ(lines(), expected);  // every press appends after the last
+}
+
+TEST_F(UpdateList, FetchesThePrefixAnewForEveryLine) {
+  addFile("a", "", 1);
+  addFile("b", "", 1);
+  addFile("c", "", 1);
+  tool.openListFile();
+  int asked = 0;
+  tool.generateUpdateList([&] { return tarvex::Text(std::to_string(++asked).c_str()); },
+                          [](const char*) {});
+  EXPECT_EQ(asked, 3);
+  Lines prefixes;
+  for (const std::string& line : lines()) prefixes.push_back(line.substr(0, 1));
+  EXPECT_EQ(sorted(prefixes), (Lines{"1", "2", "3"}));
+}
+
+TEST_F(UpdateList, SetsTheLabelOnlyAfterTheLastLine) {
+  addFile("a", "", 1);
+  addFile("b", "", 1);
+  tool.openListFile();
+  size_t linesAtLabel = 0;
+  tool.generateUpdateList([] { return tarvex::Text(); },
+                          [&](const char*) { linesAtLabel = lines().size(); });
+  EXPECT_EQ(linesAtLabel, 2u);
+}
+
+TEST_F(UpdateList, SkipsExactlyTheListAndTheToolCaseSensitively) {
+  addFile("Tarvex.exe", "MZ");
+  addFile("Tool.exe", "MZ");  // the tool under another name is listed
+  if (scratch::namesAreCaseSensitive()) {
+    addFile("UPDAT.TXT", "old");
+    addFile("tarvex.exe", "MZ");
+  }
+  tool.openListFile();
+  generate();
+  Lines expected{"Tool.exe 0 2"};
+  if (scratch::namesAreCaseSensitive())
+    expected.insert(expected.end(), {"UPDAT.TXT 0 3", "tarvex.exe 0 2"});
+  EXPECT_EQ(sorted(lines()), sorted(expected));
+}
+
+TEST_F(UpdateList, ListsHiddenFilesButNeverDirectories) {
+  addFile(".hidden", "h", 3);
+  ASSERT_TRUE(scratch::markHiddenAndSystem(directory.pathOf(".hidden")));
+  ASSERT_TRUE(scratch::makeDirectory(directory.pathOf("sub")));
+  ASSERT_TRUE(scratch::makeDirectory(directory.pathOf("sub.d")));
+  ASSERT_TRUE(scratch::writeFile(directory.pathOf("sub/inner.txt"), "i"));
+  tool.openListFile();
+  generate();
+  EXPECT_EQ(lines(), Lines{".hidden 3 1"});
+}
+
+TEST_F(UpdateList, OnlyTheToolAndTheListLeaveTheListEmpty) {
+  addFile("Tarvex.exe", "MZ");
+  tool.openListFile();
+  generate();
+  generate();
+  EXPECT_EQ(list(), "");
+  EXPECT_EQ(captions, (Lines{tarvex::texts::done, tarvex::texts::done}));
+}
+
+TEST_F(UpdateList, KeepsTheLowHalfOfTheSizeAsSigned) {
+  const struct {
+    const char* name;
+    uint64_t size;
+    const char* line;
+  } cases[] = {{"zero", 0, "zero 0 0"},
+               {"two-gib", 2147483648ULL, "two-gib 0 -2147483648"},
+               {"four-gib-and-ten", 4294967306ULL, "four-gib-and-ten 0 10"}};
+  Lines expected;
+  for (const auto& c : cases) {
+    addFile(c.name);
+    ASSERT_TRUE(scratch::setFileSize(directory.pathOf(c.name), c.size));
+    ASSERT_TRUE(scratch::setLastWrite(directory.pathOf(c.name), 0));
+    expected.push_back(c.line);
+  }
+  tool.openListFile();
+  generate();
+  EXPECT_EQ(sorted(lines()), sorted(expected));
+}
+
+TEST_F(UpdateList, AFileGoneBeforeItsLookUpGetsTheEarliestTimeAndSizeMinusOne) {
+  addFile("first", "1", 9);
+  addFile("second", "22", 9);
+  tool.openListFile();
+  bool removed = false;
+  // The prefix is fetched after the look-ups of its line: removing both files
+  // then leaves the second line to look up a file that is gone.
+  tool.generateUpdateList(
+      [&] {
+        if (!removed) {
+          removed = scratch::removeFile(directory.pathOf("first")) &&
+                    scratch::removeFile(directory.pathOf("second"));
+        }
+        return tarvex::Text();
+      },
+      [](const char*) {});
+  ASSERT_TRUE(removed);
+  Lines names;
+  for (const auto& name : tool.names())
+    if (name != "updat.txt") names.emplace_back(name.c_str());
+  ASSERT_EQ(names.size(), 2u);
+  const std::string firstLine = names[0] + (names[0] == "first" ? " 9 1" : " 9 2");
+  EXPECT_EQ(lines(), (Lines{firstLine, names[1] + " 1118054145 -1"}));
+}
+
+TEST_F(UpdateList, WithoutAListFileStillCollectsAndReportsDone) {
+  tarvex::UpdateListTool nowhere(tarvex::Text((directory.path() + "/missing").c_str()));
+  nowhere.openListFile();  // the directory does not exist: the slot stays empty
+  nowhere.generateUpdateList([] { return tarvex::Text(); },
+                             [&](const char* caption) { captions.push_back(caption); });
+  EXPECT_EQ(captions, Lines{tarvex::texts::done});
+  EXPECT_FALSE(scratch::fileExists(directory.pathOf("missing")));
+}
+
+TEST(CollectFileNames, EmptiesTheListAndAnswersZeroWhenNothingMatches) {
+  scratch::Directory directory;
+  ASSERT_TRUE(scratch::writeFile(directory.pathOf("x"), ""));
+  tarvex::NameList names{tarvex::Text("stale")};
+  EXPECT_EQ(tarvex::collectFileNames("", names), 0);
+  EXPECT_TRUE(names.empty());
+  names.emplace_back("stale");
+  EXPECT_EQ(tarvex::collectFileNames((directory.path() + "/none/*.*").c_str(), names), 0);
+  EXPECT_TRUE(names.empty());
+  EXPECT_EQ(tarvex::collectFileNames((directory.path() + "/*.*").c_str(), names), 1);
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(names[0], "x");
+}
+
+}  // namespace
