@@ -1,15 +1,94 @@
-// client_exports.cpp: the client exports. (placeholder)
+// client_exports.cpp: the client exports and their globals: the connection
+// object, lastPacket and the disconnected flag.
+#include <atomic>
+
+#include "binding/number.h"
+#include "binding/script_bridge.h"
+#include "client_connection.h"
 #include "client_globals.h"
 #include "exports.h"
+#include "packet.h"
 
 namespace brovane::net {
-void createClientGlobals() {}
-void releaseClientGlobals() {}
+namespace {
+
+struct ClientGlobals {
+  ClientConnection clientConnection;
+  PacketStore lastPacket;
+  std::atomic<int32_t> disconnectedFlag{0};
+};
+
+ClientGlobals* client = nullptr;
+
+}  // namespace
+
+void createClientGlobals() {
+  createEngineTables();
+  if (client == nullptr) client = new ClientGlobals;
+}
+
+void releaseClientGlobals() {
+  if (engineRunning()) return;  // workers may still call back: leave all in place
+  if (client != nullptr) client->clientConnection.destroy();
+  delete client;
+  client = nullptr;
+  releaseEngineTables();
+}
+
 }  // namespace brovane::net
 
-extern "C" int ZELK_LUA_CC brovane_connect(lua_State*) { return 0; }
-extern "C" int ZELK_LUA_CC brovane_sendData(lua_State*) { return 0; }
-extern "C" int ZELK_LUA_CC brovane_getPacket(lua_State*) { return 0; }
-extern "C" int ZELK_LUA_CC brovane_disconnect(lua_State*) { return 0; }
-extern "C" int ZELK_LUA_CC brovane_isDisconnected(lua_State*) { return 0; }
-extern "C" void ZELK_STDCALL brovane_eventCallback(uint32_t, uint32_t, uintptr_t, uint32_t) {}
+using brovane::scriptBridge;
+using brovane::net::client;
+
+extern "C" int ZELK_LUA_CC brovane_connect(lua_State* L) {
+  brovane::net::startEngine();  // a failed start makes the open fail
+  scriptBridge().setState(L);
+  const int32_t port = brovane::truncateToInt32(scriptBridge().toNumber(1));
+  const zelk::Text address = scriptBridge().toText(2);
+  const int ok = client->clientConnection.open(address.get(), port, brovane_eventCallback, 0);
+  client->disconnectedFlag = ok ? 0 : 1;
+  scriptBridge().pushBoolean(ok);
+  return 1;
+}
+
+extern "C" int ZELK_LUA_CC brovane_sendData(lua_State* L) {
+  scriptBridge().setState(L);
+  const zelk::Text data = scriptBridge().toText(1);
+  const int32_t number = brovane::truncateToInt32(scriptBridge().toNumber(2));
+  const zelk::Bytes frame = brovane::net::buildFrame(number, data.get());
+  scriptBridge().pushBoolean(client->clientConnection.sendData(frame));
+  return 1;
+}
+
+extern "C" int ZELK_LUA_CC brovane_getPacket(lua_State* L) {
+  scriptBridge().setState(L);
+  zelk::Text packet;
+  if (!client->lastPacket.take(&packet)) return 0;
+  scriptBridge().pushText(packet.get());  // a leading zero byte gives nil
+  return 1;
+}
+
+extern "C" int ZELK_LUA_CC brovane_disconnect(lua_State* L) {
+  scriptBridge().setState(L);
+  client->clientConnection.close();
+  brovane::net::stopEngine();
+  return 0;  // nothing pushed, nothing returned
+}
+
+extern "C" int ZELK_LUA_CC brovane_isDisconnected(lua_State* L) {
+  scriptBridge().setState(L);
+  scriptBridge().pushBoolean(client->disconnectedFlag != 0);
+  return 1;
+}
+
+// Runs on the workers. While a slot is held, another slot's late events (an
+// old connection ending after a reconnect) are not this connection's news.
+extern "C" void ZELK_STDCALL brovane_eventCallback(uint32_t, uint32_t event, uintptr_t record,
+                                                   uint32_t byteCount) {
+  const auto* io = reinterpret_cast<const brovane::net::IoRecord*>(record);
+  const int32_t held = client->clientConnection.connectionId();
+  if (held != 0 && io != nullptr && io->slot != held) return;
+  if (event == brovane::net::dataEvent)
+    client->lastPacket.replace(client->clientConnection.takeReceived(io, byteCount));
+  if (event == brovane::net::closedEvent) client->disconnectedFlag = 1;
+}

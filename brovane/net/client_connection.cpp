@@ -1,0 +1,59 @@
+// client_connection.cpp: ClientConnection and openSlot.
+#include "client_connection.h"
+
+#include <cstring>
+
+namespace brovane::net {
+
+int32_t openSlot(uint32_t value, EventCallback callback, const char* address, int32_t port) {
+  if (!engineRunning()) return 0;
+  SocketHandle socket = 0;
+  if (!openStreamSocket(&socket)) return 0;
+  const int32_t slot = claimSlot(value, callback, socket);
+  if (slot == 0) {
+    closeSocket(socket);
+    return 0;
+  }
+  const uint32_t peer = parseIPv4(zelk::orEmpty(address));  // no name look-up
+  const auto peerPort = static_cast<uint16_t>(static_cast<uint32_t>(port) & 0xFFFF);
+  IoRecord* receive = connectIPv4(socket, peer, peerPort) ? newReceiveRecord() : nullptr;
+  if (receive == nullptr) {
+    abandonSlot(slot);
+    return 0;
+  }
+  attachSlot(slot, receive);
+  return slot;
+}
+
+void ClientConnection::destroy() { close(); }
+
+ClientConnection* ClientConnection::copy() const {
+  auto* twin = new ClientConnection;
+  twin->connectionId_ = connectionId_.load();
+  return twin;
+}
+
+int ClientConnection::open(const char* address, int32_t port, EventCallback callback,
+                           uint32_t value) {
+  if (connectionId_ != 0) closeSlotSocket(connectionId_);
+  connectionId_ = openSlot(value, callback, address, port);
+  return connectionId_ != 0 ? 1 : 0;
+}
+
+void ClientConnection::close() {
+  const int32_t slot = connectionId_.exchange(0);
+  if (slot != 0) endSlot(slot);
+}
+
+zelk::Bytes ClientConnection::takeReceived(const IoRecord* record, uint32_t byteCount) {
+  if (connectionId_ == 0 || record == nullptr) return zelk::Bytes{};
+  return zelk::copyBytes(record->bufferData, byteCount);
+}
+
+int ClientConnection::sendData(const zelk::Bytes& data) {
+  const int32_t slot = connectionId_;
+  if (slot == 0) return 0;
+  return sendOnSlot(slot, data.data.get(), data.length);
+}
+
+}  // namespace brovane::net

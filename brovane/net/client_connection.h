@@ -1,0 +1,33 @@
+// client_connection.h: the one client connection object and the opening of
+// a slot for it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "engine.h"
+#include "text.h"
+
+namespace brovane::net {
+
+class ClientConnection {
+ public:
+  virtual void destroy();  // closes, at unload
+  virtual ClientConnection* copy() const;
+  // 1 when a connection is open afterwards; a held one is ended first.
+  virtual int open(const char* address, int32_t port, EventCallback callback, uint32_t value);
+  virtual void close();  // accepted sends go out, then the end
+  virtual zelk::Bytes takeReceived(const IoRecord* record, uint32_t byteCount);
+  virtual int sendData(const zelk::Bytes& data);
+  virtual ~ClientConnection() = default;
+
+  int32_t connectionId() const { return connectionId_; }
+
+ private:
+  std::atomic<int32_t> connectionId_{0};  // the held slot; read by the workers
+};
+
+// A slot with a connected socket and its first receive posted, or 0.
+int32_t openSlot(uint32_t value, EventCallback callback, const char* address, int32_t port);
+
+}  // namespace brovane::net

@@ -1,0 +1,53 @@
+// completion_port.h: the platform under the engine. Operations are started on
+// sockets and end as completions taken from one port by the worker threads:
+// an I/O completion port on Windows, epoll readiness turned into the same
+// completions elsewhere.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace brovane::net {
+
+struct IoRecord;
+struct CompletionPort;
+
+using SocketHandle = uintptr_t;  // a SOCKET on Windows, a registry number elsewhere
+
+// Room for the platform's OVERLAPPED, the first field of every record.
+struct alignas(8) PlatformOverlapped {
+  unsigned char bytes[32];
+};
+
+inline constexpr uintptr_t stopKey = 0xFFFFFFFF;  // never a slot: ends one worker
+
+struct Completion {
+  uintptr_t key = 0;           // the slot, or stopKey
+  IoRecord* record = nullptr;  // null for a stop key
+  uint32_t bytes = 0;
+  bool succeeded = false;
+};
+
+enum class IoStart { pending, completed, refused };
+
+bool startSockets();                              // WSAStartup 2.0; nothing to do elsewhere
+CompletionPort* createCompletionPort();           // null on failure
+void closeCompletionPort(CompletionPort* port);   // completions still queued are dropped
+Completion waitCompletion(CompletionPort* port);  // blocks without a time-out
+void postStopKey(CompletionPort* port);
+
+bool openStreamSocket(SocketHandle* socket);                             // an overlapped TCP socket
+bool connectIPv4(SocketHandle socket, uint32_t address, uint16_t port);  // blocking
+uint32_t parseIPv4(const char* dotted);  // inet_addr: dotted numbers only, else all ones
+bool associateSocket(CompletionPort* port, SocketHandle socket, uintptr_t key);
+
+// A receive always ends as a completion on the port (pending), or is refused.
+IoStart startReceive(SocketHandle socket, IoRecord* record);
+// A send that the platform finished at once without queuing a completion
+// reports completed with its byte count in *sent.
+IoStart startSend(SocketHandle socket, IoRecord* record, uint32_t* sent);
+void cancelOperation(SocketHandle socket, IoRecord* record);  // it completes as failed
+void shutdownSending(SocketHandle socket);  // the peer sees the end after the data sent
+void closeSocket(SocketHandle socket);      // exactly once per socket
+
+}  // namespace brovane::net

@@ -1,0 +1,290 @@
+// completion_port_posix.cpp: completions made from epoll readiness. While an
+// operation is pending, the thread that polls does the non-blocking recv or
+// send itself and queues its completion, as a completion port would.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <unordered_map>
+
+#include "completion_port.h"
+#include "engine.h"
+
+namespace brovane::net {
+
+struct CompletionPort {
+  int epollFd = -1;
+  int wakeFd = -1;  // an eventfd: wakes the thread that polls
+  std::mutex queueMutex;
+  std::condition_variable queueReady;
+  std::deque<Completion> queue;
+  bool polling = false;  // one worker polls, the others wait on the queue
+  unsigned waiting = 0;  // workers waiting on the queue
+};
+
+namespace {
+
+struct PosixSocket {
+  int fd = -1;
+  uintptr_t key = 0;
+  CompletionPort* port = nullptr;
+  IoRecord* pendingReceive = nullptr;
+  IoRecord* pendingSend = nullptr;
+};
+
+// Handles are registry numbers, never reused, so a stale handle finds nothing.
+struct Registry {
+  std::mutex mutex;
+  std::unordered_map<SocketHandle, PosixSocket> sockets;
+  SocketHandle nextHandle = 1;
+};
+
+Registry& registry() {
+  static Registry* instance = new Registry;  // never destroyed: workers may outlive exit
+  return *instance;
+}
+
+PosixSocket* find(SocketHandle handle) {
+  auto found = registry().sockets.find(handle);
+  return found == registry().sockets.end() ? nullptr : &found->second;
+}
+
+thread_local bool pollingHere = false;
+
+void wakePoller(CompletionPort* port) {
+  const uint64_t one = 1;
+  [[maybe_unused]] ssize_t written = write(port->wakeFd, &one, sizeof one);
+}
+
+void queueCompletion(CompletionPort* port, const Completion& done) {
+  std::lock_guard<std::mutex> lock(port->queueMutex);
+  port->queue.push_back(done);
+  if (port->waiting > 0) {
+    port->queueReady.notify_one();
+  } else if (port->polling && !pollingHere) {  // nobody else would see it
+    wakePoller(port);
+  }
+}
+
+void complete(PosixSocket& socket, IoRecord*& pending, bool succeeded, uint32_t bytes) {
+  if (socket.port != nullptr) queueCompletion(socket.port, {socket.key, pending, bytes, succeeded});
+  pending = nullptr;
+}
+
+// Interest follows the pending operations; one-shot, so one thread at a time
+// handles a socket.
+void rearm(PosixSocket& socket, SocketHandle handle) {
+  if (socket.port == nullptr) return;
+  epoll_event event{};
+  event.events = EPOLLONESHOT;
+  if (socket.pendingReceive != nullptr) event.events |= EPOLLIN | EPOLLRDHUP;
+  if (socket.pendingSend != nullptr) event.events |= EPOLLOUT;
+  event.data.u64 = handle;
+  epoll_ctl(socket.port->epollFd, EPOLL_CTL_MOD, socket.fd, &event);
+}
+
+bool wouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR; }
+
+void tryReceive(PosixSocket& socket) {
+  IoRecord* record = socket.pendingReceive;
+  const ssize_t got = recv(socket.fd, record->bufferData, record->bufferLength, 0);
+  if (got < 0 && wouldBlock()) return;
+  complete(socket, socket.pendingReceive, got >= 0, got > 0 ? static_cast<uint32_t>(got) : 0);
+}
+
+void trySend(PosixSocket& socket) {
+  IoRecord* record = socket.pendingSend;
+  const ssize_t sent = send(socket.fd, record->bufferData, record->bufferLength, MSG_NOSIGNAL);
+  if (sent < 0 && wouldBlock()) return;
+  complete(socket, socket.pendingSend, sent >= 0, sent > 0 ? static_cast<uint32_t>(sent) : 0);
+}
+
+void handleReadiness(const epoll_event& event) {
+  std::lock_guard<std::mutex> lock(registry().mutex);
+  PosixSocket* socket = find(event.data.u64);
+  if (socket == nullptr) return;
+  const uint32_t failed = EPOLLERR | EPOLLHUP;
+  if (socket->pendingReceive && (event.events & (EPOLLIN | EPOLLRDHUP | failed)))
+    tryReceive(*socket);
+  if (socket->pendingSend && (event.events & (EPOLLOUT | failed))) trySend(*socket);
+  rearm(*socket, event.data.u64);
+}
+
+void pollOnce(CompletionPort* port) {
+  epoll_event events[64];
+  const int count = epoll_wait(port->epollFd, events, 64, -1);
+  for (int i = 0; i < count; ++i) {
+    if (events[i].data.u64 == 0) {  // the wake-up: stop keys wait in the queue
+      uint64_t value = 0;
+      [[maybe_unused]] ssize_t got = read(port->wakeFd, &value, sizeof value);
+      continue;
+    }
+    handleReadiness(events[i]);
+  }
+}
+
+}  // namespace
+
+bool startSockets() { return true; }
+
+CompletionPort* createCompletionPort() {
+  auto* port = new CompletionPort;
+  port->epollFd = epoll_create1(EPOLL_CLOEXEC);
+  port->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  epoll_event wake{};
+  wake.events = EPOLLIN;
+  wake.data.u64 = 0;
+  if (port->epollFd < 0 || port->wakeFd < 0 ||
+      epoll_ctl(port->epollFd, EPOLL_CTL_ADD, port->wakeFd, &wake) != 0) {
+    closeCompletionPort(port);
+    return nullptr;
+  }
+  return port;
+}
+
+void closeCompletionPort(CompletionPort* port) {
+  if (port == nullptr) return;
+  {
+    std::lock_guard<std::mutex> lock(registry().mutex);
+    for (auto& [handle, socket] : registry().sockets)
+      if (socket.port == port) socket.port = nullptr;
+  }
+  if (port->epollFd >= 0) close(port->epollFd);
+  if (port->wakeFd >= 0) close(port->wakeFd);
+  delete port;
+}
+
+Completion waitCompletion(CompletionPort* port) {
+  std::unique_lock<std::mutex> lock(port->queueMutex);
+  for (;;) {
+    if (!port->queue.empty()) {
+      Completion done = port->queue.front();
+      port->queue.pop_front();
+      return done;
+    }
+    if (!port->polling) {
+      port->polling = true;
+      lock.unlock();
+      pollingHere = true;
+      pollOnce(port);
+      pollingHere = false;
+      lock.lock();
+      port->polling = false;
+      port->queueReady.notify_one();  // someone else polls while this one works
+      continue;
+    }
+    ++port->waiting;
+    port->queueReady.wait(lock);
+    --port->waiting;
+  }
+}
+
+void postStopKey(CompletionPort* port) {
+  queueCompletion(port, {stopKey, nullptr, 0, true});
+  wakePoller(port);
+}
+
+bool openStreamSocket(SocketHandle* handle) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+  if (fd < 0) return false;
+  std::lock_guard<std::mutex> lock(registry().mutex);
+  *handle = registry().nextHandle++;
+  registry().sockets[*handle].fd = fd;
+  return true;
+}
+
+uint32_t parseIPv4(const char* dotted) { return inet_addr(dotted); }
+
+bool connectIPv4(SocketHandle handle, uint32_t address, uint16_t port) {
+  int fd = -1;
+  {
+    std::lock_guard<std::mutex> lock(registry().mutex);
+    if (PosixSocket* socket = find(handle)) fd = socket->fd;
+  }
+  if (fd < 0 || address == INADDR_NONE) return false;
+  sockaddr_in peer{};
+  peer.sin_family = AF_INET;
+  peer.sin_port = htons(port);
+  peer.sin_addr.s_addr = address;
+  int result = 0;
+  do {
+    result = connect(fd, reinterpret_cast<sockaddr*>(&peer), sizeof peer);
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+}
+
+bool associateSocket(CompletionPort* port, SocketHandle handle, uintptr_t key) {
+  std::lock_guard<std::mutex> lock(registry().mutex);
+  PosixSocket* socket = find(handle);
+  if (socket == nullptr || port == nullptr) return false;
+  fcntl(socket->fd, F_SETFL, fcntl(socket->fd, F_GETFL) | O_NONBLOCK);
+  epoll_event event{};
+  event.events = EPOLLONESHOT;
+  event.data.u64 = handle;
+  if (epoll_ctl(port->epollFd, EPOLL_CTL_ADD, socket->fd, &event) != 0) return false;
+  socket->port = port;
+  socket->key = key;
+  return true;
+}
+
+IoStart startReceive(SocketHandle handle, IoRecord* record) {
+  std::lock_guard<std::mutex> lock(registry().mutex);
+  PosixSocket* socket = find(handle);
+  if (socket == nullptr || socket->port == nullptr || socket->pendingReceive)
+    return IoStart::refused;
+  socket->pendingReceive = record;
+  rearm(*socket, handle);
+  return IoStart::pending;
+}
+
+IoStart startSend(SocketHandle handle, IoRecord* record, uint32_t* sent) {
+  std::lock_guard<std::mutex> lock(registry().mutex);
+  PosixSocket* socket = find(handle);
+  if (socket == nullptr || socket->port == nullptr || socket->pendingSend) return IoStart::refused;
+  const ssize_t done = send(socket->fd, record->bufferData, record->bufferLength, MSG_NOSIGNAL);
+  if (done >= 0) {
+    *sent = static_cast<uint32_t>(done);
+    return IoStart::completed;
+  }
+  if (!wouldBlock()) return IoStart::refused;
+  socket->pendingSend = record;
+  rearm(*socket, handle);
+  return IoStart::pending;
+}
+
+void cancelOperation(SocketHandle handle, IoRecord* record) {
+  std::lock_guard<std::mutex> lock(registry().mutex);
+  PosixSocket* socket = find(handle);
+  if (socket == nullptr || record == nullptr) return;
+  if (socket->pendingReceive == record) complete(*socket, socket->pendingReceive, false, 0);
+  if (socket->pendingSend == record) complete(*socket, socket->pendingSend, false, 0);
+  rearm(*socket, handle);
+}
+
+void shutdownSending(SocketHandle handle) {
+  std::lock_guard<std::mutex> lock(registry().mutex);
+  if (PosixSocket* socket = find(handle)) shutdown(socket->fd, SHUT_WR);
+}
+
+void closeSocket(SocketHandle handle) {
+  std::lock_guard<std::mutex> lock(registry().mutex);
+  PosixSocket* socket = find(handle);
+  if (socket == nullptr) return;
+  // Closing drops the descriptor from epoll without a word: what was still
+  // pending completes here as failed, as on a completion port.
+  if (socket->pendingReceive) complete(*socket, socket->pendingReceive, false, 0);
+  if (socket->pendingSend) complete(*socket, socket->pendingSend, false, 0);
+  if (socket->port != nullptr) epoll_ctl(socket->port->epollFd, EPOLL_CTL_DEL, socket->fd, nullptr);
+  close(socket->fd);
+  registry().sockets.erase(handle);
+}
+
+}  // namespace brovane::net

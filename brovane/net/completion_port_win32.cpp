@@ -1,0 +1,130 @@
+// completion_port_win32.cpp: a real I/O completion port with overlapped
+// WSARecv and WSASend.
+#include <windows.h>
+#include <winsock2.h>
+
+#include <cstring>
+
+#include "completion_port.h"
+#include "engine.h"
+
+namespace brovane::net {
+
+struct CompletionPort {
+  HANDLE handle;
+};
+
+static_assert(sizeof(OVERLAPPED) <= sizeof(PlatformOverlapped), "OVERLAPPED does not fit");
+
+namespace {
+
+SOCKET asSocket(SocketHandle socket) { return static_cast<SOCKET>(socket); }
+
+OVERLAPPED* freshOverlapped(IoRecord* record) {
+  auto* overlapped = reinterpret_cast<OVERLAPPED*>(&record->overlapped);
+  std::memset(overlapped, 0, sizeof(OVERLAPPED));
+  return overlapped;
+}
+
+WSABUF bufferOf(IoRecord* record) {  // the provider copies it before returning
+  WSABUF buffer;
+  buffer.len = record->bufferLength;
+  buffer.buf = reinterpret_cast<char*>(record->bufferData);
+  return buffer;
+}
+
+bool refusedNow(int result) {
+  return result == SOCKET_ERROR && WSAGetLastError() != WSA_IO_PENDING;
+}
+
+}  // namespace
+
+bool startSockets() {
+  WSADATA data;
+  return WSAStartup(0x0002, &data) == 0;  // version 2.0
+}
+
+CompletionPort* createCompletionPort() {
+  HANDLE handle = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0);
+  if (handle == nullptr) return nullptr;
+  return new CompletionPort{handle};
+}
+
+void closeCompletionPort(CompletionPort* port) {
+  if (port == nullptr) return;
+  CloseHandle(port->handle);
+  delete port;
+}
+
+Completion waitCompletion(CompletionPort* port) {
+  for (;;) {
+    DWORD bytes = 0;
+    ULONG_PTR key = 0;
+    OVERLAPPED* overlapped = nullptr;
+    const BOOL ok = GetQueuedCompletionStatus(port->handle, &bytes, &key, &overlapped, INFINITE);
+    if (!ok && overlapped == nullptr) {  // the wait failed, no operation ended
+      if (GetLastError() == ERROR_ABANDONED_WAIT_0 || GetLastError() == ERROR_INVALID_HANDLE)
+        return {stopKey, nullptr, 0, false};  // the port is gone
+      continue;
+    }
+    if (key == stopKey) return {stopKey, nullptr, 0, true};
+    // OVERLAPPED is the record's first field: its address is the record's.
+    return {key, reinterpret_cast<IoRecord*>(overlapped), bytes, ok != FALSE};
+  }
+}
+
+void postStopKey(CompletionPort* port) {
+  PostQueuedCompletionStatus(port->handle, 0, stopKey, nullptr);
+}
+
+bool openStreamSocket(SocketHandle* socket) {
+  const SOCKET made =
+      WSASocketA(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_OVERLAPPED);
+  if (made == INVALID_SOCKET) return false;
+  *socket = static_cast<SocketHandle>(made);
+  return true;
+}
+
+uint32_t parseIPv4(const char* dotted) { return inet_addr(dotted); }
+
+bool connectIPv4(SocketHandle socket, uint32_t address, uint16_t port) {
+  if (address == INADDR_NONE) return false;
+  sockaddr_in peer;
+  std::memset(&peer, 0, sizeof peer);
+  peer.sin_family = AF_INET;
+  peer.sin_port = htons(port);
+  peer.sin_addr.s_addr = address;
+  return connect(asSocket(socket), reinterpret_cast<sockaddr*>(&peer), sizeof peer) == 0;
+}
+
+bool associateSocket(CompletionPort* port, SocketHandle socket, uintptr_t key) {
+  return CreateIoCompletionPort(reinterpret_cast<HANDLE>(socket), port->handle, key, 0) != nullptr;
+}
+
+IoStart startReceive(SocketHandle socket, IoRecord* record) {
+  WSABUF buffer = bufferOf(record);
+  DWORD received = 0;
+  DWORD flags = 0;
+  const int result =
+      WSARecv(asSocket(socket), &buffer, 1, &received, &flags, freshOverlapped(record), nullptr);
+  return refusedNow(result) ? IoStart::refused : IoStart::pending;
+}
+
+// Even an immediate success queues its completion (no skip mode is set).
+IoStart startSend(SocketHandle socket, IoRecord* record, uint32_t*) {
+  WSABUF buffer = bufferOf(record);
+  DWORD sent = 0;
+  const int result =
+      WSASend(asSocket(socket), &buffer, 1, &sent, 0, freshOverlapped(record), nullptr);
+  return refusedNow(result) ? IoStart::refused : IoStart::pending;
+}
+
+void cancelOperation(SocketHandle socket, IoRecord* record) {
+  CancelIoEx(reinterpret_cast<HANDLE>(socket), reinterpret_cast<OVERLAPPED*>(&record->overlapped));
+}
+
+void shutdownSending(SocketHandle socket) { shutdown(asSocket(socket), SD_SEND); }
+
+void closeSocket(SocketHandle socket) { closesocket(asSocket(socket)); }
+
+}  // namespace brovane::net

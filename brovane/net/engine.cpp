@@ -1,0 +1,371 @@
+// engine.cpp: the completion-port engine, written once above the platform:
+// slot tables, worker dispatch, the closed procedure, ordered sends.
+#include "engine.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "worker_threads.h"
+
+namespace brovane::net {
+
+// A taken slot's connection state. Lock order: slotsMutex, then a link's
+// mutex, then whatever the platform takes.
+struct SlotLink {
+  explicit SlotLink(SocketHandle handle) : socket(handle) {}
+  std::mutex mutex;
+  std::condition_variable drained;  // no send in flight any more
+  const SocketHandle socket;
+  IoRecord* receive = nullptr;       // the posted receive, until the closed procedure
+  IoRecord* sendInFlight = nullptr;  // one send at a time keeps the wire in order
+  IoRecord* queueHead = nullptr;
+  IoRecord* queueTail = nullptr;
+  bool ending = false;        // closeSlotSocket asked for the end
+  bool receiveEnded = false;  // the closed procedure has run
+};
+
+namespace {
+
+struct EngineState {
+  std::mutex slotsMutex;
+  std::condition_variable slotsFreed;
+  int32_t taken = 0;
+  int32_t slotInUse[slotCount] = {};
+  SocketHandle slotSocket[slotCount] = {};
+  EventCallback slotCallback[slotCount] = {};
+  uint32_t slotCallbackValue[slotCount] = {};
+  std::shared_ptr<SlotLink> slotLink[slotCount];
+  std::atomic<bool> running{false};  // engineRunning
+  CompletionPort* completionPort = nullptr;
+  WorkerPool* workerThreads = nullptr;
+  unsigned workerCount = 0;
+};
+
+EngineState* engine = nullptr;
+
+bool validSlot(int32_t slot) { return slot >= 1 && slot <= slotCount; }
+
+std::shared_ptr<SlotLink> linkOf(int32_t slot) {
+  if (engine == nullptr || !validSlot(slot)) return nullptr;
+  std::lock_guard<std::mutex> lock(engine->slotsMutex);
+  return engine->slotLink[slot - 1];
+}
+
+void callSlot(int32_t slot, uint32_t event, IoRecord* record, uint32_t bytes) {
+  EventCallback callback = engine->slotCallback[slot - 1];
+  if (callback != nullptr)
+    callback(engine->slotCallbackValue[slot - 1], event, reinterpret_cast<uintptr_t>(record),
+             bytes);
+}
+
+// The slot's last operation has ended: its socket closes, the slot is free.
+void freeSlot(int32_t slot) {
+  std::lock_guard<std::mutex> lock(engine->slotsMutex);
+  const int32_t n = slot - 1;
+  closeSocket(engine->slotSocket[n]);
+  engine->slotCallbackValue[n] = 0;
+  engine->slotSocket[n] = 0;
+  engine->slotCallback[n] = nullptr;
+  engine->slotInUse[n] = 0;
+  engine->slotLink[n].reset();
+  --engine->taken;
+  engine->slotsFreed.notify_all();
+}
+
+void releaseQueue(IoRecord* record) {
+  while (record != nullptr) {
+    IoRecord* next = record->next;
+    releaseSendRecord(record);
+    record = next;
+  }
+}
+
+IoRecord* newRecord(size_t blockSize) {
+  auto* record = static_cast<IoRecord*>(std::calloc(1, sizeof(IoRecord) + blockSize));
+  if (record != nullptr) record->blockStart = reinterpret_cast<uint8_t*>(record + 1);
+  return record;
+}
+
+// A send record is done with: the next queued one goes in flight.
+IoRecord* finishSendRecord(int32_t slot, IoRecord* record) {
+  SlotLink* link = record->link;
+  IoRecord* next = nullptr;
+  bool lastOperation = false;
+  {
+    std::lock_guard<std::mutex> lock(link->mutex);
+    next = link->queueHead;
+    if (next != nullptr) {
+      link->queueHead = next->next;
+      if (link->queueHead == nullptr) link->queueTail = nullptr;
+      next->next = nullptr;
+    }
+    link->sendInFlight = next;
+    if (next == nullptr) link->drained.notify_all();
+    lastOperation = next == nullptr && link->receiveEnded;
+  }
+  releaseSendRecord(record);
+  if (lastOperation) freeSlot(slot);
+  return next;
+}
+
+// A connection whose closed procedure ran takes no more sends.
+IoStart startSendUnlessEnded(IoRecord* record, uint32_t* sent) {
+  SlotLink* link = record->link;
+  std::lock_guard<std::mutex> lock(link->mutex);
+  if (link->receiveEnded) return IoStart::refused;
+  return startSend(link->socket, record, sent);
+}
+
+void finishReceive(int32_t slot, IoRecord* record, const Completion& done) {
+  if (!done.succeeded || done.bytes == 0) {  // failed, or the peer's orderly end
+    closeConnection(slot, record);
+    return;
+  }
+  callSlot(slot, dataEvent, record, done.bytes);
+  postReceive(slot, record);
+}
+
+void finishSend(int32_t slot, IoRecord* record, const Completion& done) {
+  if (done.succeeded && done.bytes < record->bufferLength) {  // the rest goes first
+    record->bufferLength -= done.bytes;
+    record->bufferData += done.bytes;
+    postSend(slot, record);
+    return;
+  }
+  IoRecord* next = finishSendRecord(slot, record);
+  if (next != nullptr) postSend(slot, next);
+}
+
+bool waitForFreeSlots(unsigned timeoutMs) {
+  std::unique_lock<std::mutex> lock(engine->slotsMutex);
+  return engine->slotsFreed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                     [] { return engine->taken == 0; });
+}
+
+std::vector<int32_t> slotsInUse() {
+  std::vector<int32_t> slots;
+  std::lock_guard<std::mutex> lock(engine->slotsMutex);
+  for (int32_t n = 0; n < slotCount && static_cast<int32_t>(slots.size()) < engine->taken; ++n)
+    if (engine->slotInUse[n] & 1) slots.push_back(n + 1);
+  return slots;
+}
+
+}  // namespace
+
+void createEngineTables() {
+  if (engine == nullptr) engine = new EngineState;
+}
+
+void releaseEngineTables() {
+  if (engine == nullptr || engine->running) return;  // workers may still read them
+  delete engine;
+  engine = nullptr;
+}
+
+bool engineRunning() { return engine != nullptr && engine->running; }
+
+int startEngine() {
+  if (engine == nullptr) return 0;
+  if (engine->running) return 1;
+  if (!startSockets()) return 0;
+  engine->completionPort = createCompletionPort();
+  if (engine->completionPort == nullptr) return 0;
+  pinModule();  // the host may free the library while workers run
+  engine->workerCount = 2 * processorCount();
+  engine->workerThreads = startWorkerPool(engine->workerCount, workerLoop);
+  if (engine->workerThreads == nullptr) {
+    closeCompletionPort(engine->completionPort);
+    unpinModule();
+    return 0;
+  }
+  engine->running = true;
+  return 1;
+}
+
+int stopEngine() {
+  if (!engineRunning()) return 0;
+  for (int32_t slot : slotsInUse()) closeSlotSocket(slot);
+  waitForFreeSlots(stopTimeoutMs);  // their closed procedures run before the stop keys
+  for (unsigned i = 0; i < engine->workerCount; ++i) postStopKey(engine->completionPort);
+  const bool allEnded = stopWorkerPool(engine->workerThreads, stopTimeoutMs);
+  engine->workerThreads = nullptr;
+  closeCompletionPort(engine->completionPort);
+  engine->completionPort = nullptr;
+  engine->running = false;
+  if (allEnded) unpinModule();  // a forced worker may still need our code
+  return 1;
+}
+
+void workerLoop() {
+  for (;;) {
+    const Completion done = waitCompletion(engine->completionPort);
+    if (done.key == stopKey) return;
+    if (done.record == nullptr || !validSlot(static_cast<int32_t>(done.key))) continue;
+    const auto slot = static_cast<int32_t>(done.key);
+    if (done.record->operation == receiveOperation) finishReceive(slot, done.record, done);
+    if (done.record->operation == sendOperation) finishSend(slot, done.record, done);
+  }
+}
+
+int32_t findFreeSlot() {
+  if (engine == nullptr) return 0;
+  std::lock_guard<std::mutex> lock(engine->slotsMutex);
+  for (int32_t n = 0; n < slotCount; ++n)
+    if ((engine->slotInUse[n] & 1) == 0) return n + 1;
+  return 0;
+}
+
+int32_t claimSlot(uint32_t value, EventCallback callback, SocketHandle socket) {
+  const int32_t slot = findFreeSlot();
+  if (slot == 0) return 0;
+  std::lock_guard<std::mutex> lock(engine->slotsMutex);
+  const int32_t n = slot - 1;
+  engine->slotCallbackValue[n] = value;
+  engine->slotInUse[n] = 1;
+  engine->slotSocket[n] = socket;
+  engine->slotCallback[n] = callback;
+  engine->slotLink[n] = std::make_shared<SlotLink>(socket);
+  ++engine->taken;
+  return slot;
+}
+
+void abandonSlot(int32_t slot) { freeSlot(slot); }
+
+bool attachSlot(int32_t slot, IoRecord* receive) {
+  std::shared_ptr<SlotLink> link = linkOf(slot);
+  if (link == nullptr) return false;
+  receive->operation = receiveOperation;
+  receive->slot = slot;
+  receive->link = link.get();
+  {
+    std::lock_guard<std::mutex> lock(link->mutex);
+    link->receive = receive;
+  }
+  associateSocket(engine->completionPort, link->socket, static_cast<uintptr_t>(slot));
+  postReceive(slot, receive);
+  return true;
+}
+
+void closeSlotSocket(int32_t slot) {
+  if (engine == nullptr || !validSlot(slot)) return;
+  std::lock_guard<std::mutex> slots(engine->slotsMutex);
+  SlotLink* link = engine->slotLink[slot - 1].get();
+  if (link == nullptr) return;
+  std::lock_guard<std::mutex> lock(link->mutex);
+  if (link->ending || link->receiveEnded) return;  // each connection ends once
+  link->ending = true;
+  if (link->receive != nullptr) cancelOperation(link->socket, link->receive);
+}
+
+void endSlot(int32_t slot) {
+  std::shared_ptr<SlotLink> link = linkOf(slot);
+  if (link == nullptr) return;
+  {
+    std::unique_lock<std::mutex> lock(link->mutex);
+    link->drained.wait_for(lock, std::chrono::milliseconds(drainTimeoutMs),
+                           [&] { return link->sendInFlight == nullptr || link->receiveEnded; });
+    if (!link->receiveEnded && !link->ending) shutdownSending(link->socket);
+  }
+  closeSlotSocket(slot);
+}
+
+IoRecord* newReceiveRecord() {
+  IoRecord* record = newRecord(receiveBlockSize);
+  if (record == nullptr) return nullptr;
+  record->bufferLength = receiveBlockSize;
+  record->bufferData = record->blockStart;
+  return record;
+}
+
+void releaseReceiveRecord(IoRecord* record) { std::free(record); }  // block included
+
+void postReceive(int32_t slot, IoRecord* record) {
+  SlotLink* link = record->link;
+  bool refused = false;
+  {
+    std::lock_guard<std::mutex> lock(link->mutex);  // an end asked meanwhile is not missed
+    refused = link->ending || startReceive(link->socket, record) == IoStart::refused;
+  }
+  if (refused) closeConnection(slot, record);
+}
+
+int sendOnSlot(int32_t slot, const uint8_t* bytes, size_t length) {
+  if (length == 0 || length > UINT32_MAX) return 0;
+  std::shared_ptr<SlotLink> link = linkOf(slot);
+  if (link == nullptr) return 0;
+  IoRecord* record = newRecord(length);
+  if (record == nullptr) return 0;
+  std::memcpy(record->blockStart, bytes, length);
+  record->operation = sendOperation;
+  record->bufferLength = static_cast<uint32_t>(length);
+  record->bufferData = record->blockStart;
+  record->slot = slot;
+  record->link = link.get();
+  {
+    std::lock_guard<std::mutex> lock(link->mutex);
+    if (link->ending || link->receiveEnded) {
+      releaseSendRecord(record);
+      return 0;
+    }
+    if (link->sendInFlight != nullptr) {  // behind the sends already accepted
+      (link->queueTail ? link->queueTail->next : link->queueHead) = record;
+      link->queueTail = record;
+      return 1;
+    }
+    link->sendInFlight = record;
+  }
+  return postSend(slot, record);
+}
+
+int postSend(int32_t slot, IoRecord* record) {
+  int firstResult = -1;
+  while (record != nullptr) {
+    uint32_t sent = 0;
+    const IoStart start = startSendUnlessEnded(record, &sent);
+    if (start == IoStart::pending) return firstResult < 0 ? 1 : firstResult;
+    if (start == IoStart::completed && sent < record->bufferLength) {
+      record->bufferLength -= sent;
+      record->bufferData += sent;
+      continue;
+    }
+    if (firstResult < 0) firstResult = start == IoStart::completed ? 1 : 0;
+    record = finishSendRecord(slot, record);
+  }
+  return firstResult < 0 ? 1 : firstResult;
+}
+
+void releaseSendRecord(IoRecord* record) { std::free(record); }  // block included
+
+void closeConnection(int32_t slot, IoRecord* record) {
+  SlotLink* link = record->link;
+  callSlot(slot, closedEvent, record, 0);
+  IoRecord* dropped = nullptr;
+  bool lastOperation = false;
+  {
+    std::lock_guard<std::mutex> lock(link->mutex);
+    link->receiveEnded = true;
+    link->receive = nullptr;
+    dropped = link->queueHead;
+    link->queueHead = link->queueTail = nullptr;
+    lastOperation = link->sendInFlight == nullptr;
+    if (!lastOperation) cancelOperation(link->socket, link->sendInFlight);
+    link->drained.notify_all();
+  }
+  releaseQueue(dropped);
+  releaseReceiveRecord(record);
+  if (lastOperation) freeSlot(slot);
+}
+
+int32_t slotsTaken() {
+  if (engine == nullptr) return 0;
+  std::lock_guard<std::mutex> lock(engine->slotsMutex);
+  return engine->taken;
+}
+
+}  // namespace brovane::net

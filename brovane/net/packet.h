@@ -1,0 +1,29 @@
+// packet.h: the outbound frame and the last received chunk (lastPacket).
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+#include "text.h"
+
+namespace brovane::net {
+
+// The frame of one 发送数据 call: 00 00, the number little-endian, C0 42,
+// the text's bytes before its first zero byte, ED 73.
+zelk::Bytes buildFrame(int32_t number, const char* text);
+
+// lastPacket: replaced by each chunk, taken once. One mutex covers both, so a
+// chunk is never read after it was freed, nor freed twice.
+class PacketStore {
+ public:
+  void replace(zelk::Bytes chunk);
+  // True when a chunk was waiting; *text then holds its bytes before the
+  // first zero byte, missing when none remain.
+  bool take(zelk::Text* text);
+
+ private:
+  std::mutex mutex_;
+  zelk::Bytes lastPacket_;
+};
+
+}  // namespace brovane::net

@@ -1,0 +1,20 @@
+// worker_threads.h: the engine's worker threads, the processor count, and the
+// reference that keeps this module loaded while the workers run.
+#pragma once
+
+namespace brovane::net {
+
+struct WorkerPool;
+
+unsigned processorCount();
+
+// count threads running routine; null when none could be made.
+WorkerPool* startWorkerPool(unsigned count, void (*routine)());
+// Waits up to timeoutMs for every worker to end, then forces the rest
+// (terminated on Windows, abandoned elsewhere). True when all ended in time.
+bool stopWorkerPool(WorkerPool* pool, unsigned timeoutMs);
+
+void pinModule();    // the module stays loaded even when the host frees it
+void unpinModule();  // gives that reference back
+
+}  // namespace brovane::net

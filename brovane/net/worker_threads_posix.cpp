@@ -1,0 +1,85 @@
+// worker_threads_posix.cpp: workers as std::threads; dlopen pins the module.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "worker_threads.h"
+
+namespace brovane::net {
+
+struct WorkerPool {
+  std::mutex mutex;
+  std::condition_variable ended;
+  unsigned running = 0;
+  std::vector<std::thread> threads;
+};
+
+namespace {
+
+void* moduleReference = nullptr;
+
+void runWorker(WorkerPool* pool, void (*routine)()) {
+  routine();
+  std::lock_guard<std::mutex> lock(pool->mutex);
+  --pool->running;
+  pool->ended.notify_all();
+}
+
+}  // namespace
+
+unsigned processorCount() {
+  const long count = sysconf(_SC_NPROCESSORS_ONLN);
+  return count > 0 ? static_cast<unsigned>(count) : 1;
+}
+
+WorkerPool* startWorkerPool(unsigned count, void (*routine)()) {
+  auto* pool = new WorkerPool;
+  for (unsigned i = 0; i < count; ++i) {
+    try {
+      std::lock_guard<std::mutex> lock(pool->mutex);
+      pool->threads.emplace_back(runWorker, pool, routine);
+      ++pool->running;
+    } catch (...) {  // a thread that cannot be made: fewer workers
+    }
+  }
+  if (!pool->threads.empty()) return pool;
+  delete pool;
+  return nullptr;
+}
+
+bool stopWorkerPool(WorkerPool* pool, unsigned timeoutMs) {
+  if (pool == nullptr) return true;
+  bool allEnded = false;
+  {
+    std::unique_lock<std::mutex> lock(pool->mutex);
+    allEnded = pool->ended.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                    [pool] { return pool->running == 0; });
+  }
+  if (!allEnded) {  // a worker stuck in a callback: left to run, the pool with it
+    for (std::thread& thread : pool->threads) thread.detach();
+    return false;
+  }
+  for (std::thread& thread : pool->threads) thread.join();
+  delete pool;
+  return true;
+}
+
+void pinModule() {
+  if (moduleReference != nullptr) return;
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&pinModule), &info) == 0 || info.dli_fname == nullptr) return;
+  moduleReference = dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
+}
+
+void unpinModule() {
+  if (moduleReference == nullptr) return;
+  dlclose(moduleReference);
+  moduleReference = nullptr;
+}
+
+}  // namespace brovane::net

@@ -1,0 +1,172 @@
+#!/usr/bin/env python3
+"""Test peer for the network client, on 127.0.0.1 only.
+
+Records every byte each connection sends, reads the client's frames
+(00 00, int32 LE, C0 42, payload, ED 73) and obeys command frames whose
+number is COMMAND; everything else is data. Replies are ASCII text.
+
+    run_peer_test.py RUNNER... SCRIPT.lua  starts the peer, then
+    RUNNER SCRIPT.lua PEER_PORT DEAD_PORT PORT_4464_OK PORT_8080_OK
+"""
+import socket
+import struct
+import subprocess
+import sys
+import threading
+import time
+
+COMMAND = 777
+LEAD, START, END = b"\x00\x00", b"\xc0\x42", b"\xed\x73"
+
+
+class Connection:
+    def __init__(self, number, sock, listen_port):
+        self.number = number
+        self.sock = sock
+        self.listen_port = listen_port
+        self.received = bytearray()
+        self.ended = threading.Event()
+        self.parsed = 0  # bytes of received already cut into frames
+        self.frames = []  # (number, payload)
+        self.bad_frames = 0
+
+
+class Peer:
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.connections = []
+        self.listeners = []
+
+    def listen(self, port):
+        server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        try:
+            server.bind(("127.0.0.1", port))
+        except OSError:
+            server.close()
+            return 0
+        server.listen(64)
+        self.listeners.append(server)
+        threading.Thread(target=self.accept_loop, args=(server,), daemon=True).start()
+        return server.getsockname()[1]
+
+    def accept_loop(self, server):
+        port = server.getsockname()[1]
+        while True:
+            try:
+                sock, _ = server.accept()
+            except OSError:
+                return
+            with self.lock:
+                conn = Connection(len(self.connections) + 1, sock, port)
+                self.connections.append(conn)
+            threading.Thread(target=self.serve, args=(conn,), daemon=True).start()
+
+    def serve(self, conn):
+        try:
+            while True:
+                data = conn.sock.recv(65536)
+                if not data:
+                    break
+                with self.lock:
+                    conn.received += data
+                for number, payload in self.cut_frames(conn):
+                    if number == COMMAND:
+                        self.obey(conn, payload.decode("latin-1"))
+        except OSError:
+            pass
+        conn.ended.set()
+
+    def cut_frames(self, conn):
+        found = []
+        with self.lock:
+            buf = conn.received
+            while True:
+                end = buf.find(END, conn.parsed + 8)
+                if end < 0 or len(buf) - conn.parsed < 10:
+                    break
+                frame = bytes(buf[conn.parsed:end + 2])
+                if frame[:2] != LEAD or frame[6:8] != START:
+                    conn.bad_frames += 1
+                number = struct.unpack("<i", frame[2:6])[0]
+                conn.frames.append((number, frame[8:-2]))
+                found.append((number, frame[8:-2]))
+                conn.parsed = end + 2
+        return found
+
+    def find(self, conn, which):
+        index = int(which)
+        with self.lock:
+            target = self.connections[conn.number - 1 + index] if index <= 0 else self.connections[index - 1]
+        target.ended.wait(10) if target is not conn else None
+        return target
+
+    def obey(self, conn, line):
+        words = line.split()
+        verb, args = words[0], words[1:]
+        sock = conn.sock
+        if verb == "send":  # send HEX [HEX...]: one write each, 150 ms apart
+            for i, chunk in enumerate(args):
+                if i:
+                    time.sleep(0.15)
+                sock.sendall(bytes.fromhex(chunk))
+        elif verb == "burst":  # burst N: N bytes of a pattern in one write
+            count = int(args[0])
+            sock.sendall(bytes((65 + i % 26) for i in range(count)))
+        elif verb == "stream":  # stream N SIZE: N chunks as fast as possible
+            for i in range(int(args[0])):
+                sock.sendall(bytes([65 + i % 26]) * int(args[1]))
+        elif verb == "close":  # orderly end
+            sock.shutdown(socket.SHUT_WR)
+        elif verb == "reset":  # abortive end: RST
+            sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            sock.close()
+        elif verb == "whoami":
+            sock.sendall(("port %d conn %d" % (conn.listen_port, conn.number)).encode())
+        elif verb == "report":  # report WHICH: what that connection sent, once it ended
+            self.report(conn, self.find(conn, args[0]), args[1:])
+        elif verb == "hex":  # hex WHICH: its first bytes, in hex
+            target = self.find(conn, args[0])
+            with self.lock:
+                sock.sendall(bytes(target.received[:1000]).hex().encode() or b"none")
+        elif verb == "count":
+            with self.lock:
+                sock.sendall(("connections %d" % len(self.connections)).encode())
+
+    def report(self, conn, target, _):
+        with self.lock:
+            data = [(n, p) for n, p in target.frames if n != COMMAND]
+            numbers = [n for n, _ in data]
+            in_order = numbers == list(range(1, len(numbers) + 1))
+            total = sum(len(p) for _, p in data)
+            checksum = sum(sum(p) for _, p in data) % 1000000007
+            text = "frames %d inorder %s bytes %d sum %d bad %d ended %s" % (
+                len(data), "yes" if in_order else "no", total, checksum,
+                target.bad_frames, "yes" if target.ended.is_set() else "no")
+        conn.sock.sendall(text.encode())
+
+
+def dead_port():
+    probe = socket.socket()
+    probe.bind(("127.0.0.1", 0))
+    port = probe.getsockname()[1]
+    probe.close()
+    return port
+
+
+def main():
+    runner = sys.argv[1:]
+    peer = Peer()
+    port = peer.listen(0)
+    extra = [str(peer.listen(4464)), str(peer.listen(8080))]
+    command = runner + [str(port), str(dead_port())] + extra
+    try:
+        result = subprocess.run(command, timeout=180)
+    except subprocess.TimeoutExpired:
+        print("run_peer_test: timed out", file=sys.stderr)
+        return 1
+    return result.returncode
+
+
+if __name__ == "__main__":
+    sys.exit(main())
