@@ -230,7 +230,7 @@ int32_t claimSlot(uint32_t value, EventCallback callback, SocketHandle socket) {
   engine->slotInUse[n] = 1;
   engine->slotSocket[n] = socket;
   engine->slotCallback[n] = callback;
-  engine->slotLink[n] = std::make_shared<SlotLink>(socket);
+  engine->slotLink[n].reset(new SlotLink(socket));  // make_shared would pin the module for good
   ++engine->taken;
   return slot;
 }

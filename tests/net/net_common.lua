@@ -6,7 +6,7 @@ M.peer_port = tonumber(arg[1])
 M.dead_port = tonumber(arg[2])
 M.port_4464 = tonumber(arg[3]) or 0
 M.port_8080 = tonumber(arg[4]) or 0
-M.COMMAND = 777
+M.COMMAND = -777
 
 function M.check(condition, message, ...)
   if not condition then error(string.format(message, ...), 2) end

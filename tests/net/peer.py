@@ -15,7 +15,7 @@ import sys
 import threading
 import time
 
-COMMAND = 777
+COMMAND = -777  # never a data frame number in the tests
 LEAD, START, END = b"\x00\x00", b"\xc0\x42", b"\xed\x73"
 
 
@@ -102,7 +102,7 @@ class Peer:
         return target
 
     def obey(self, conn, line):
-        words = line.split()
+        words = line.split() or ["none"]
         verb, args = words[0], words[1:]
         sock = conn.sock
         if verb == "send":  # send HEX [HEX...]: one write each, 150 ms apart
@@ -115,6 +115,13 @@ class Peer:
             sock.sendall(bytes((65 + i % 26) for i in range(count)))
         elif verb == "stream":  # stream N SIZE: N chunks as fast as possible
             for i in range(int(args[0])):
+                sock.sendall(bytes([65 + i % 26]) * int(args[1]))
+        elif verb == "pause":  # pause MS: stop reading for a while
+            time.sleep(int(args[0]) / 1000.0)
+        elif verb == "paced":  # paced N SIZE MS: N chunks of letters, MS apart
+            for i in range(int(args[0])):
+                if i:
+                    time.sleep(int(args[2]) / 1000.0)
                 sock.sendall(bytes([65 + i % 26]) * int(args[1]))
         elif verb == "close":  # orderly end
             sock.shutdown(socket.SHUT_WR)
@@ -137,7 +144,11 @@ class Peer:
         with self.lock:
             data = [(n, p) for n, p in target.frames if n != COMMAND]
             numbers = [n for n, _ in data]
-            in_order = numbers == list(range(1, len(numbers) + 1))
+            in_order = numbers == list(range(numbers[0] if numbers else 1, (numbers[0] if numbers else 1) + len(numbers)))
+            if not in_order:
+                first = next(i for i, n in enumerate(numbers) if n != i + 1)
+                print("peer: connection %d frame %d has number %d" % (
+                    target.number, first + 1, numbers[first]), file=sys.stderr)
             total = sum(len(p) for _, p in data)
             checksum = sum(sum(p) for _, p in data) % 1000000007
             text = "frames %d inorder %s bytes %d sum %d bad %d ended %s" % (

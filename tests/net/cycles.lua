@@ -1,0 +1,41 @@
+-- cycles.lua: 1,000 connect/send/disconnect cycles leave no thread, socket
+-- or memory behind, and the peer gets every frame of each.
+local t = dofile(arg[0]:match("^(.-)[^/\\]*$") .. "net_common.lua")
+
+local function resident_kib()  -- nil where /proc is not there
+  local status = io.open("/proc/self/status")
+  if not status then return nil end
+  local text = status:read("*a")
+  status:close()
+  return tonumber(text:match("VmRSS:%s*(%d+)"))
+end
+
+local function cycle(i)
+  t.connect()
+  t.check(send_data(i, string.rep("x", i % 100)), "cycle %d: send refused", i)
+  t.check(send_data(i + 1, "y"), "cycle %d: second send refused", i)
+  disconnect()
+end
+
+for i = 1, 20 do cycle(i) end  -- warm up: the allocator and the loader settle
+collectgarbage("collect")
+local threads, handles, memory = host_thread_count(), host_handle_count(), resident_kib()
+local cycles = 1000
+for i = 1, cycles do cycle(i) end
+collectgarbage("collect")
+t.check(host_thread_count() == threads, "threads: %d before, %d after", threads, host_thread_count())
+t.check(host_handle_count() == handles, "handles: %d before, %d after", handles, host_handle_count())
+if memory then
+  local grown = resident_kib() - memory
+  t.check(grown < 2048, "resident memory grew by %d KiB over %d cycles", grown, cycles)
+end
+
+-- The peer saw each connection end after both frames.
+t.connect()
+for _, back in ipairs({ -1, -2, -500, -1000 }) do
+  local report = t.report(back)
+  t.check(report.frames == 2 and report.bad == 0 and report.ended,
+          "connection %d back: %d frames", -back, report.frames)
+end
+disconnect()
+print("cycles: ok")
