@@ -2,6 +2,7 @@
 #include "cipher/cipher_exports.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "binding/script_bridge.h"
 #include "cipher/clock.h"
@@ -13,8 +14,19 @@ namespace brovane::cipher {
 
 namespace {
 
-zelk::Text encryptResult;  // 加密's last result
-zelk::Text decryptResult;  // 解密's last result
+// A result slot owns the last result text of one export. Trivially
+// destructible on purpose: only unload frees it, whenever the loader runs
+// unload relative to the C++ static destructors.
+struct ResultSlot {
+  char* text;
+  void replace(zelk::Text result) {
+    zelk::heapFree(text);
+    text = result.release();
+  }
+};
+
+ResultSlot encryptResult{};  // 加密's last result
+ResultSlot decryptResult{};  // 解密's last result
 
 // The C runtime's generator, never seeded; RAND_MAX may exceed 32767, and
 // the low 15 bits of a draw are as uniform as the whole.
@@ -22,9 +34,9 @@ int drawFromGenerator() { return std::rand() % 32768; }
 
 // Stores result in slot (freeing what it held) and pushes it: a missing
 // result pushes nil.
-int pushResult(zelk::Text& slot, zelk::Text result) {
-  slot = std::move(result);
-  scriptBridge().pushText(slot.get());
+int pushResult(ResultSlot& slot, zelk::Text result) {
+  slot.replace(std::move(result));
+  scriptBridge().pushText(slot.text);
   return 1;
 }
 
@@ -55,8 +67,8 @@ int decrypt(lua_State* L) {
 }  // namespace
 
 void releaseResultSlots() {
-  decryptResult.reset();
-  encryptResult.reset();
+  decryptResult.replace(nullptr);
+  encryptResult.replace(nullptr);
 }
 
 }  // namespace brovane::cipher
