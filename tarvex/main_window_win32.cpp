@@ -16,7 +16,6 @@ constexpr int designTop = 50;
 constexpr DWORD mainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 
 struct ControlSpec {
-  const char* designName;  // the name the tool's designer gave it
   const char* windowClass;
   DWORD style;
   DWORD extendedStyle;
@@ -27,16 +26,10 @@ struct ControlSpec {
 
 // Created in this order.
 const ControlSpec controls[] = {
-    {"\xB1\xEA\xC7\xA9"
-     "1",
-     "STATIC", SS_LEFT, 0, 72, 48, 80, 24, texts::readyToStart, labelId},  // 标签1
-    {"\xB1\xE0\xBC\xAD\xBF\xF2"
-     "1",
-     "EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 104, 16, 80, 20, "",
+    {"STATIC", SS_LEFT, 0, 72, 48, 80, 24, texts::readyToStart, labelId},  // 标签1
+    {"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 104, 16, 80, 20, "",
      editBoxId},  // 编辑框1
-    {"\xB0\xB4\xC5\xA5"
-     "1",
-     "BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0, 16, 16, 64, 24, texts::start, buttonId},  // 按钮1
+    {"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0, 16, 16, 64, 24, texts::start, buttonId},  // 按钮1
 };
 
 Text windowText(HWND window) {

@@ -73,9 +73,9 @@ void UpdateListTool::generateUpdateList(PrefixGetter prefix, LabelSetter setLabe
 // Two look-ups (time, then size) and one write, the line handed over at once.
 void UpdateListTool::writeLineOf(const Text& name, PrefixGetter prefix, Text& line) {
   const Text path = runDirectory_ + "/" + name;
-  DateTime written = earliestDateTime;
+  DateTime written;
   if (!sys::lastWriteTime(path.c_str(), &written)) written = earliestDateTime;
-  int32_t size = -1;
+  int32_t size;
   if (!sys::fileSizeLow(path.c_str(), &size)) size = -1;
   formatLine(line, prefix().c_str(), name, secondsSinceReference(written), size);
   if (listFile_ != sys::noFile) sys::writeBytes(listFile_, line.data(), line.size());

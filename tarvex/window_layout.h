@@ -6,7 +6,11 @@ namespace tarvex {
 
 inline constexpr char mainWindowClass[] = "TarvexMainWindow";
 
-// Control ids follow the order of creation.
-enum ControlId : int { labelId = 1, editBoxId = 2, buttonId = 3 };
+// Control ids follow the order of creation; the designer's names in comments.
+enum ControlId : int {
+  labelId = 1,    // 标签1
+  editBoxId = 2,  // 编辑框1
+  buttonId = 3,   // 按钮1
+};
 
 }  // namespace tarvex
