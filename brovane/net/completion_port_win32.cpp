@@ -1,7 +1,9 @@
 // completion_port_win32.cpp: a real I/O completion port with overlapped
 // WSARecv and WSASend.
+// clang-format off
+#include <winsock2.h>  // before windows.h
 #include <windows.h>
-#include <winsock2.h>
+// clang-format on
 
 #include <cstring>
 
