@@ -64,6 +64,13 @@ TEST(RunDirectoryOf, CutsBeforeTheLastSeparatorDoubleByteAware) {
   }
 }
 
+TEST(RunDirectory, IsTheDirectoryOfTheRunningProgram) {
+  const tarvex::Text directory = tarvex::runDirectory();
+  ASSERT_FALSE(directory.empty());
+  EXPECT_TRUE(scratch::fileExists(std::string(directory.c_str()) + "/" + TEST_PROGRAM_NAME));
+  EXPECT_FALSE(scratch::fileExists(std::string(directory.c_str()) + "/" + "no-such-program"));
+}
+
 TEST(Texts, AreTheGbkFormsOfTheirWords) {
   const struct {
     const char* gbk;
