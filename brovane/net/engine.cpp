@@ -208,8 +208,9 @@ void workerLoop() {
     if (done.key == stopKey) return;
     if (done.record == nullptr || !validSlot(static_cast<int32_t>(done.key))) continue;
     const auto slot = static_cast<int32_t>(done.key);
-    if (done.record->operation == receiveOperation) finishReceive(slot, done.record, done);
-    if (done.record->operation == sendOperation) finishSend(slot, done.record, done);
+    const int32_t operation = done.record->operation;  // the record may be gone after
+    if (operation == receiveOperation) finishReceive(slot, done.record, done);
+    if (operation == sendOperation) finishSend(slot, done.record, done);
   }
 }
 
