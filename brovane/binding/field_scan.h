@@ -12,34 +12,49 @@ struct Span {  // bytes without a zero byte; the text ends after them
   size_t length;
 };
 
-// Walks the fields of text cut at separator, character by character so that
-// a separator is never found inside a two-byte GBK character. onField(field)
-// is called for each field in order and returns false to stop the walk.
-// Returns the number of separators met; 0 means the separator does not occur
-// (its field calls then name nothing the exports use).
+// Whether position of bytes is a character boundary, given an earlier one:
+// characters are one byte below 0x80 and two bytes from a byte of 0x80 or
+// more. The byte before position ends a character unless it is the first of
+// a pair, so only the run of high bytes just before position counts: an
+// even run ends on a boundary.
+inline bool atBoundary(const unsigned char* bytes, size_t boundary, size_t position) {
+  size_t run = 0;
+  while (position - run > boundary && bytes[position - run - 1] >= 0x80) ++run;
+  return run % 2 == 0;
+}
+
+// Walks the fields of text cut at separator, found only at character
+// boundaries so that it is never matched inside a two-byte GBK character.
+// onField(field) is called for each field in order and returns false to
+// stop. Returns the number of separators met; 0 means the separator does not
+// occur. memchr finds the candidates; the boundary test looks back only to
+// the last position known to be a boundary, so the whole walk is linear.
 template <class OnField>
 size_t scanFields(Span text, Span separator, OnField onField) {
   if (text.length == 0 || separator.length == 0 || text.length < separator.length) return 0;
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.bytes);
-  const size_t length = text.length;
-  const size_t lastStart = length - separator.length;  // last position a separator fits
-  const auto first = static_cast<unsigned char>(separator.bytes[0]);
-  size_t matches = 0, fieldStart = 0, cursor = 0;
-  while (cursor <= lastStart) {
-    const unsigned char byte = bytes[cursor];
-    if (byte == first &&
-        (separator.length == 1 ||
-         std::memcmp(bytes + cursor + 1, separator.bytes + 1, separator.length - 1) == 0)) {
-      ++matches;
-      if (!onField(Span{text.bytes + fieldStart, cursor - fieldStart})) return matches;
-      cursor += separator.length;
-      fieldStart = cursor;
+  const size_t lastStart = text.length - separator.length;  // last position a separator fits
+  const unsigned char first = static_cast<unsigned char>(separator.bytes[0]);
+  size_t matches = 0, fieldStart = 0, boundary = 0, from = 0;
+  while (from <= lastStart) {
+    const void* found = std::memchr(bytes + from, first, lastStart - from + 1);
+    if (found == nullptr) break;
+    const size_t at = static_cast<size_t>(static_cast<const unsigned char*>(found) - bytes);
+    if (!atBoundary(bytes, boundary, at)) {  // the trail byte of a pair
+      boundary = from = at + 1;
       continue;
     }
-    if (byte >= 0x80 && cursor + 1 == length) break;  // a lead byte without its trail
-    cursor += 1 + (byte >> 7);                        // two bytes for a lead byte
+    boundary = at;
+    if (separator.length > 1 &&
+        std::memcmp(bytes + at + 1, separator.bytes + 1, separator.length - 1) != 0) {
+      from = at + 1;
+      continue;
+    }
+    ++matches;
+    if (!onField(Span{text.bytes + fieldStart, at - fieldStart})) return matches;
+    fieldStart = boundary = from = at + separator.length;
   }
-  if (fieldStart < length) onField(Span{text.bytes + fieldStart, length - fieldStart});
+  if (fieldStart < text.length) onField(Span{text.bytes + fieldStart, text.length - fieldStart});
   return matches;
 }
 

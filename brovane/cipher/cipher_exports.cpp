@@ -6,7 +6,6 @@
 
 #include "binding/script_bridge.h"
 #include "cipher/clock.h"
-#include "cipher/hex.h"
 #include "cipher/text_cipher.h"
 #include "exports.h"
 
@@ -44,12 +43,11 @@ int pushResult(ResultSlot& slot, zelk::Text result) {
 int encrypt(lua_State* L) {
   ScriptBridge& bridge = scriptBridge();
   bridge.setState(L);
-  const char* text = zelk::orEmpty(bridge.textAt(2));
+  const char* text = bridge.textAt(2);
   const char* key = bridge.textAt(1);
-  const zelk::Bytes block =
-      encryptBlock(reinterpret_cast<const uint8_t*>(text), zelk::textLength(text), key,
-                   sys::tickCount(), maskByteFromDraw(drawFromGenerator()));
-  return pushResult(encryptResult, encodeHex(block.data.get(), block.length, ""));
+  const uint32_t tick = sys::tickCount();
+  const uint8_t mask = maskByteFromDraw(drawFromGenerator());
+  return pushResult(encryptResult, encryptText(text, zelk::textLength(text), key, tick, mask));
 }
 
 int decrypt(lua_State* L) {
@@ -57,11 +55,7 @@ int decrypt(lua_State* L) {
   bridge.setState(L);
   const char* cipherText = bridge.textAt(2);
   const char* key = bridge.textAt(1);
-  zelk::Bytes block = decodeHex(cipherText, "");
-  if (block.length <= headerLength) return pushResult(decryptResult, nullptr);
-  decryptBlockInPlace(block.data.get(), block.length, key);
-  return pushResult(decryptResult, zelk::textFromBytes(block.data.get() + headerLength,
-                                                       block.length - headerLength));
+  return pushResult(decryptResult, decryptText(cipherText, zelk::textLength(cipherText), key));
 }
 
 }  // namespace

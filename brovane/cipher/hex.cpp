@@ -21,22 +21,41 @@ constexpr std::array<char, 512> makePairs() {
 }
 constexpr std::array<char, 512> pairs = makePairs();
 
-// The value of each digit character, or -1.
-constexpr std::array<int8_t, 256> makeDigitValues() {
-  std::array<int8_t, 256> values{};
-  for (int c = 0; c < 256; ++c) values[c] = -1;
-  for (int v = 0; v < 16; ++v)
-    values[static_cast<unsigned char>(digits[v])] = static_cast<int8_t>(v);
+// The byte of each two-character pair, indexed by the pair as a 16-bit
+// little-endian value (first character low); 0 for every invalid pair.
+constexpr std::array<uint8_t, 65536> makePairValues() {
+  std::array<uint8_t, 65536> values{};
+  for (int high = 0; high < 16; ++high)
+    for (int low = 0; low < 16; ++low) {
+      const auto first = static_cast<unsigned char>(digits[high]);
+      const auto second = static_cast<unsigned char>(digits[low]);
+      values[first | second << 8] = static_cast<uint8_t>(high * 16 + low);
+    }
   return values;
 }
-constexpr std::array<int8_t, 256> digitValues = makeDigitValues();
+constexpr std::array<uint8_t, 65536> pairValues = makePairValues();
+
+uint8_t pairValue(const char* pair) {
+  return pairValues[static_cast<unsigned char>(pair[0]) | static_cast<unsigned char>(pair[1]) << 8];
+}
+
+constexpr uint8_t noPad[4] = {0, 0, 0, 0};
 
 }  // namespace
 
-uint8_t decodeHexPair(const char* pair) {
-  const int high = digitValues[static_cast<unsigned char>(pair[0])];
-  const int low = digitValues[static_cast<unsigned char>(pair[1])];
-  return (high < 0 || low < 0) ? 0 : static_cast<uint8_t>(high * 16 + low);
+void encodeHexXor(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out) {
+  size_t i = 0;
+  for (; i + 4 <= length; i += 4, out += 8)  // four bytes a round keeps the pad aligned
+    for (size_t j = 0; j < 4; ++j) std::memcpy(out + 2 * j, &pairs[2 * (bytes[i + j] ^ pad[j])], 2);
+  for (size_t j = 0; i < length; ++i, ++j, out += 2)
+    std::memcpy(out, &pairs[2 * (bytes[i] ^ pad[j])], 2);
+}
+
+void decodeHexXor(const char* text, size_t length, const uint8_t pad[4], uint8_t* out) {
+  size_t i = 0;
+  for (; i + 4 <= length; i += 4)
+    for (size_t j = 0; j < 4; ++j) out[i + j] = pairValue(text + 2 * (i + j)) ^ pad[j];
+  for (size_t j = 0; i < length; ++i, ++j) out[i] = pairValue(text + 2 * i) ^ pad[j];
 }
 
 zelk::Text encodeHex(const uint8_t* bytes, size_t length, const char* separator) {
@@ -44,10 +63,14 @@ zelk::Text encodeHex(const uint8_t* bytes, size_t length, const char* separator)
   const size_t separatorLength = zelk::textLength(separator);
   const size_t step = 2 + separatorLength;
   zelk::Text text(static_cast<char*>(zelk::heapAlloc(length * step + 1)));
+  if (separatorLength == 0) {
+    encodeHexXor(bytes, length, noPad, text.get());
+    return text;
+  }
   char* out = text.get();
   for (size_t i = 0; i < length; ++i, out += step) {
     std::memcpy(out, &pairs[2 * bytes[i]], 2);
-    if (separatorLength) std::memcpy(out + 2, separator, separatorLength);
+    std::memcpy(out + 2, separator, separatorLength);
   }
   return text;
 }
@@ -59,7 +82,11 @@ zelk::Bytes decodeHex(const char* text, const char* separator) {
   if (count == 0) return bytes;
   bytes.data.reset(static_cast<uint8_t*>(zelk::heapAlloc(count)));
   bytes.length = count;
-  for (size_t j = 0; j < count; ++j) bytes.data.get()[j] = decodeHexPair(text + j * step);
+  if (step == 2) {
+    decodeHexXor(text, count, noPad, bytes.data.get());
+    return bytes;
+  }
+  for (size_t j = 0; j < count; ++j) bytes.data.get()[j] = pairValue(text + j * step);
   return bytes;
 }
 

@@ -17,7 +17,9 @@ zelk::Text encodeHex(const uint8_t* bytes, size_t length, const char* separator)
 // characters past the last whole step are ignored.
 zelk::Bytes decodeHex(const char* text, const char* separator);
 
-// The value of the pair at text[0], text[1], or 0 (see decodeHex).
-uint8_t decodeHexPair(const char* pair);
+// The cipher's fused passes, without separators: byte i is XORed with
+// pad[i % 4] on its way in or out (a zero pad is plain conversion).
+void encodeHexXor(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out);
+void decodeHexXor(const char* text, size_t length, const uint8_t pad[4], uint8_t* out);
 
 }  // namespace brovane::cipher

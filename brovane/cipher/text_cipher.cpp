@@ -1,13 +1,17 @@
-// text_cipher.cpp: encryption and decryption of cipher blocks.
+// text_cipher.cpp: encryption and decryption, fused with the hex passes.
 #include "cipher/text_cipher.h"
 
 #include <cstring>
+
+#include "cipher/hex.h"
 
 namespace brovane::cipher {
 
 namespace {
 
 const char defaultKey[] = "pk4vzd9qewn2sb7fjr0mtyc5hl8xgi3oua61!?#$%^&()+-=:;.";
+
+constexpr size_t headerLength = 8;
 
 uint32_t readLittleEndian(const uint8_t* bytes) {
   return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
@@ -18,22 +22,15 @@ void writeLittleEndian(uint8_t* bytes, uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-// Every key byte XOR the masked salt byte of its step, folded into one byte:
-// XOR is associative, so applying this byte equals applying each masked
-// key byte in turn.
-uint8_t foldedKey(const char* key, size_t keyLength, const uint8_t maskedSalt[4]) {
+// The pad of the body: byte i is XORed with every masked key byte (key byte
+// j XOR the masked salt byte j % 4, folded into one byte, as XOR allows) and
+// with salt byte (keyLength + i) % 4, the step counter running on from the
+// key's steps.
+void bodyPad(const char* key, const uint8_t maskedSalt[4], const uint8_t salt[4], uint8_t pad[4]) {
+  const size_t keyLength = std::strlen(key);
   uint8_t folded = 0;
-  for (size_t i = 0; i < keyLength; ++i) folded ^= static_cast<uint8_t>(key[i]) ^ maskedSalt[i % 4];
-  return folded;
-}
-
-// XORs each byte with the folded key and the salt byte of its step; the
-// steps run on from the key's, so byte i takes salt[(keyLength + i) % 4].
-void applyKeystream(uint8_t* bytes, size_t length, uint8_t folded, const uint8_t salt[4],
-                    size_t keyLength) {
-  uint8_t pad[4];
-  for (size_t j = 0; j < 4; ++j) pad[j] = folded ^ salt[(keyLength + j) % 4];
-  for (size_t i = 0; i < length; ++i) bytes[i] ^= pad[i % 4];
+  for (size_t j = 0; j < keyLength; ++j) folded ^= static_cast<uint8_t>(key[j]) ^ maskedSalt[j % 4];
+  for (size_t i = 0; i < 4; ++i) pad[i] = folded ^ salt[(keyLength + i) % 4];
 }
 
 }  // namespace
@@ -42,36 +39,44 @@ const char* keyOrDefault(const char* key) { return zelk::textLength(key) ? key :
 
 uint8_t maskByteFromDraw(int draw) { return static_cast<uint8_t>(2 + (draw * 253) / 32767); }
 
-zelk::Bytes encryptBlock(const uint8_t* data, size_t length, const char* key, uint32_t tick,
-                         uint8_t mask) {
-  zelk::Bytes block;
-  if (length == 0) return block;
-  key = keyOrDefault(key);
-  const size_t keyLength = std::strlen(key);
-  uint8_t salt[4], maskedSalt[4];
+zelk::Text encryptText(const char* text, size_t length, const char* key, uint32_t tick,
+                       uint8_t mask) {
+  if (length == 0) return nullptr;
+  uint8_t salt[4], header[headerLength], pad[4];
   writeLittleEndian(salt, tick);
+  uint8_t* maskedSalt = header + 4;
   for (int i = 0; i < 4; ++i) maskedSalt[i] = salt[i] ^ mask;
-  block.data.reset(static_cast<uint8_t*>(zelk::heapAlloc(headerLength + length)));
-  block.length = headerLength + length;
-  uint8_t* out = block.data.get();
-  writeLittleEndian(out, ~uint32_t{mask} ^ readLittleEndian(maskedSalt));
-  std::memcpy(out + 4, maskedSalt, 4);
-  std::memcpy(out + headerLength, data, length);
-  applyKeystream(out + headerLength, length, foldedKey(key, keyLength, maskedSalt), salt,
-                 keyLength);
-  return block;
+  writeLittleEndian(header, ~uint32_t{mask} ^ readLittleEndian(maskedSalt));
+  bodyPad(keyOrDefault(key), maskedSalt, salt, pad);
+
+  zelk::Text cipherText(static_cast<char*>(zelk::heapAlloc(2 * (headerLength + length) + 1)));
+  const uint8_t noPad[4] = {};
+  encodeHexXor(header, headerLength, noPad, cipherText.get());
+  encodeHexXor(reinterpret_cast<const uint8_t*>(text), length, pad,
+               cipherText.get() + 2 * headerLength);
+  return cipherText;
 }
 
-void decryptBlockInPlace(uint8_t* block, size_t length, const char* key) {
-  if (length <= headerLength) return;
-  key = keyOrDefault(key);
-  const size_t keyLength = std::strlen(key);
-  const uint32_t mask = ~(readLittleEndian(block) ^ readLittleEndian(block + 4));
-  const uint8_t* maskedSalt = block + 4;
-  uint8_t salt[4];
-  for (int i = 0; i < 4; ++i) salt[i] = maskedSalt[i] ^ static_cast<uint8_t>(mask);
-  applyKeystream(block + headerLength, length - headerLength, foldedKey(key, keyLength, maskedSalt),
-                 salt, keyLength);
+zelk::Text decryptText(const char* cipherText, size_t length, const char* key) {
+  const size_t blockLength = length / 2;  // an odd last character is ignored
+  if (blockLength <= headerLength) return nullptr;
+  uint8_t header[headerLength], salt[4], pad[4];
+  const uint8_t noPad[4] = {};
+  decodeHexXor(cipherText, headerLength, noPad, header);
+  const uint8_t mask =
+      static_cast<uint8_t>(~(readLittleEndian(header) ^ readLittleEndian(header + 4)));
+  const uint8_t* maskedSalt = header + 4;
+  for (int i = 0; i < 4; ++i) salt[i] = maskedSalt[i] ^ mask;
+  bodyPad(keyOrDefault(key), maskedSalt, salt, pad);
+
+  // Zero-filled, one byte longer: the text ends at the first zero byte that
+  // decryption gives, or after the last byte.
+  const size_t bodyLength = blockLength - headerLength;
+  zelk::Text plain(static_cast<char*>(zelk::heapAlloc(bodyLength + 1)));
+  decodeHexXor(cipherText + 2 * headerLength, bodyLength, pad,
+               reinterpret_cast<uint8_t*>(plain.get()));
+  if (plain.get()[0] == '\0') return nullptr;
+  return plain;
 }
 
 }  // namespace brovane::cipher
