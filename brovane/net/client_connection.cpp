@@ -1,7 +1,7 @@
 // client_connection.cpp: ClientConnection and openSlot.
 #include "client_connection.h"
 
-#include <cstring>
+#include "packet.h"
 
 namespace brovane::net {
 
@@ -50,10 +50,19 @@ zelk::Bytes ClientConnection::takeReceived(const IoRecord* record, uint32_t byte
   return zelk::copyBytes(record->bufferData, byteCount);
 }
 
-int ClientConnection::sendData(const zelk::Bytes& data) {
+int ClientConnection::sendData(const uint8_t* bytes, size_t length) {
   const int32_t slot = connectionId_;
   if (slot == 0) return 0;
-  return sendOnSlot(slot, data.data.get(), data.length);
+  return sendOnSlot(slot, bytes, length);
+}
+
+int ClientConnection::sendFrame(int32_t number, const char* text) {
+  const int32_t slot = connectionId_;
+  if (slot == 0) return 0;
+  IoRecord* record = newSendRecord(frameLength(text));
+  if (record == nullptr) return 0;
+  writeFrame(record->blockStart, number, text);
+  return sendRecordOnSlot(slot, record);
 }
 
 }  // namespace brovane::net

@@ -18,7 +18,8 @@ class ClientConnection {
   virtual int open(const char* address, int32_t port, EventCallback callback, uint32_t value);
   virtual void close();  // accepted sends go out, then the end
   virtual zelk::Bytes takeReceived(const IoRecord* record, uint32_t byteCount);
-  virtual int sendData(const zelk::Bytes& data);
+  virtual int sendData(const uint8_t* bytes, size_t length);
+  int sendFrame(int32_t number, const char* text);  // built straight into the send block
   virtual ~ClientConnection() = default;
 
   int32_t connectionId() const { return connectionId_; }

@@ -53,10 +53,9 @@ extern "C" int ZELK_LUA_CC brovane_connect(lua_State* L) {
 
 extern "C" int ZELK_LUA_CC brovane_sendData(lua_State* L) {
   scriptBridge().setState(L);
-  const zelk::Text data = scriptBridge().toText(1);
+  const brovane::net::OwnText data(scriptBridge().toText(1).release());
   const int32_t number = brovane::truncateToInt32(scriptBridge().toNumber(2));
-  const zelk::Bytes frame = brovane::net::buildFrame(number, data.get());
-  scriptBridge().pushBoolean(client->clientConnection.sendData(frame));
+  scriptBridge().pushBoolean(client->clientConnection.sendFrame(number, data.get()));
   return 1;
 }
 

@@ -87,8 +87,11 @@ void releaseQueue(IoRecord* record) {
 }
 
 IoRecord* newRecord(size_t blockSize) {
-  auto* record = static_cast<IoRecord*>(std::calloc(1, sizeof(IoRecord) + blockSize));
-  if (record != nullptr) record->blockStart = reinterpret_cast<uint8_t*>(record + 1);
+  // The block is filled before use; only the record itself starts zeroed.
+  auto* record = static_cast<IoRecord*>(std::malloc(sizeof(IoRecord) + blockSize));
+  if (record == nullptr) return nullptr;
+  std::memset(record, 0, sizeof(IoRecord));
+  record->blockStart = reinterpret_cast<uint8_t*>(record + 1);
   return record;
 }
 
@@ -297,15 +300,29 @@ void postReceive(int32_t slot, IoRecord* record) {
 }
 
 int sendOnSlot(int32_t slot, const uint8_t* bytes, size_t length) {
-  if (length == 0 || length > UINT32_MAX) return 0;
-  std::shared_ptr<SlotLink> link = linkOf(slot);
-  if (link == nullptr) return 0;
-  IoRecord* record = newRecord(length);
+  if (length == 0) return 0;
+  IoRecord* record = newSendRecord(length);
   if (record == nullptr) return 0;
   std::memcpy(record->blockStart, bytes, length);
+  return sendRecordOnSlot(slot, record);
+}
+
+IoRecord* newSendRecord(size_t length) {
+  if (length == 0 || length > UINT32_MAX) return nullptr;
+  IoRecord* record = newRecord(length);
+  if (record == nullptr) return nullptr;
   record->operation = sendOperation;
   record->bufferLength = static_cast<uint32_t>(length);
   record->bufferData = record->blockStart;
+  return record;
+}
+
+int sendRecordOnSlot(int32_t slot, IoRecord* record) {
+  std::shared_ptr<SlotLink> link = linkOf(slot);
+  if (link == nullptr) {
+    releaseSendRecord(record);
+    return 0;
+  }
   record->slot = slot;
   record->link = link.get();
   {

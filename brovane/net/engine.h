@@ -57,6 +57,8 @@ IoRecord* newReceiveRecord();
 void releaseReceiveRecord(IoRecord* record);
 void postReceive(int32_t slot, IoRecord* record);
 int sendOnSlot(int32_t slot, const uint8_t* bytes, size_t length);
+IoRecord* newSendRecord(size_t length);                // its block is filled by the caller
+int sendRecordOnSlot(int32_t slot, IoRecord* record);  // takes the record in every case
 int postSend(int32_t slot, IoRecord* record);
 void releaseSendRecord(IoRecord* record);
 void closeConnection(int32_t slot, IoRecord* record);

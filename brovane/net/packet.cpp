@@ -3,9 +3,13 @@
 
 #include <cstring>
 
+#include "heap_sys.h"
+
 namespace brovane::net {
 
-zelk::Bytes buildFrame(int32_t number, const char* text) {
+size_t frameLength(const char* text) { return 10 + zelk::textLength(text); }
+
+void writeFrame(uint8_t* out, int32_t number, const char* text) {
   const size_t payload = zelk::textLength(text);
   const auto value = static_cast<uint32_t>(number);
   const uint8_t head[8] = {0x00,
@@ -16,15 +20,19 @@ zelk::Bytes buildFrame(int32_t number, const char* text) {
                            static_cast<uint8_t>(value >> 24),
                            0xC0,
                            0x42};
-  const uint8_t tail[2] = {0xED, 0x73};
-  zelk::Bytes frame;
-  frame.length = sizeof head + payload + sizeof tail;
-  frame.data.reset(static_cast<uint8_t*>(zelk::heapAlloc(frame.length)));
-  std::memcpy(frame.data.get(), head, sizeof head);
-  if (payload > 0) std::memcpy(frame.data.get() + sizeof head, text, payload);
-  std::memcpy(frame.data.get() + sizeof head + payload, tail, sizeof tail);
+  std::memcpy(out, head, sizeof head);
+  if (payload > 0) std::memcpy(out + sizeof head, text, payload);
+  out[sizeof head + payload] = 0xED;
+  out[sizeof head + payload + 1] = 0x73;
+}
+
+std::vector<uint8_t> buildFrame(int32_t number, const char* text) {
+  std::vector<uint8_t> frame(frameLength(text));
+  writeFrame(frame.data(), number, text);
   return frame;
 }
+
+void OwnTextDeleter::operator()(char* text) const { zelk::sys::heapRelease(text); }
 
 void PacketStore::replace(zelk::Bytes chunk) {
   zelk::Bytes old;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "text.h"
 
@@ -10,7 +11,16 @@ namespace brovane::net {
 
 // The frame of one 发送数据 call: 00 00, the number little-endian, C0 42,
 // the text's bytes before its first zero byte, ED 73.
-zelk::Bytes buildFrame(int32_t number, const char* text);
+size_t frameLength(const char* text);
+void writeFrame(uint8_t* out, int32_t number, const char* text);  // frameLength bytes
+std::vector<uint8_t> buildFrame(int32_t number, const char* text);
+
+// A text this library made on its heap (the bridge's copies), given back
+// without the tolerant free's probing: the probe costs two system calls.
+struct OwnTextDeleter {
+  void operator()(char* text) const;
+};
+using OwnText = std::unique_ptr<char, OwnTextDeleter>;
 
 // lastPacket: replaced by each chunk, taken once. One mutex covers both, so a
 // chunk is never read after it was freed, nor freed twice.

@@ -181,7 +181,8 @@ TEST(ClientConnection, WithoutAConnection) {
   net::IoRecord record{};
   uint8_t byte = 'x';
   record.bufferData = &byte;
-  EXPECT_EQ(connection.sendData(net::buildFrame(1, "a")), 0);
+  const std::vector<uint8_t> frame = net::buildFrame(1, "a");
+  EXPECT_EQ(connection.sendData(frame.data(), frame.size()), 0);
   EXPECT_EQ(connection.takeReceived(&record, 1).length, 0u);
   EXPECT_EQ(connection.open("127.0.0.1", 1, recordEvent, 0), 0);  // the engine is stopped
   connection.close();
@@ -203,9 +204,8 @@ TEST(Frame, Bytes) {
       {INT32_MIN, "\xC0\x42", std::string("\0\0\0\0\0\x80\xC0\x42\xC0\x42\xED\x73", 12)},
   };
   for (const auto& c : cases) {
-    const zelk::Bytes frame = net::buildFrame(c.number, c.text);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(frame.data.get()), frame.length), c.bytes)
-        << c.number;
+    const std::vector<uint8_t> frame = net::buildFrame(c.number, c.text);
+    EXPECT_EQ(std::string(frame.begin(), frame.end()), c.bytes) << c.number;
   }
 }
 

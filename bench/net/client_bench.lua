@@ -1,0 +1,69 @@
+-- client_bench.lua: 发送数据 against LuaSocket sending the same frames from
+-- the same Lua loop, to a sink on loopback; 断开连接 and connect cycles.
+local port = tonumber(arg[1])
+local socket = require "socket"
+
+local function frame(number, payload)  -- what LuaSocket has to build in Lua
+  local n = number % 4294967296
+  return "\0\0" .. string.char(n % 256, math.floor(n / 256) % 256,
+    math.floor(n / 65536) % 256, math.floor(n / 16777216) % 256) .. "\192\066" .. payload .. "\237\115"
+end
+
+local function brovane_run(count, payload)
+  assert(connect("127.0.0.1", port), "connect failed")
+  local start = host_clock()
+  for i = 1, count do send_data(i, payload) end
+  disconnect()  -- waits for every accepted frame to be on the wire
+  return host_clock() - start
+end
+
+local function luasocket_run(count, payload)
+  local client = assert(socket.tcp())
+  assert(client:connect("127.0.0.1", port))
+  local start = host_clock()
+  for i = 1, count do assert(client:send(frame(i, payload))) end
+  client:close()
+  return host_clock() - start
+end
+
+local function best(runs, f, ...)
+  local fastest = math.huge
+  for _ = 1, runs do fastest = math.min(fastest, f(...)) end
+  return fastest
+end
+
+local function compare(label, count, payload, unit)
+  local ours = best(3, brovane_run, count, payload)
+  local theirs = best(3, luasocket_run, count, payload)
+  local bytes = count * (#payload + 10)
+  local function figure(ms)
+    if unit == "MB/s" then return bytes / 1e6 / (ms / 1000) end
+    return count / (ms / 1000)
+  end
+  print(string.format("%-28s Brovane %10.1f %s   LuaSocket %10.1f %s   ratio %.2f", label,
+    figure(ours), unit, figure(theirs), unit, theirs / ours))
+end
+
+compare("frames, 3-byte payload", 200000, "abc", "frames/s")
+compare("frames, 4000-byte payload", 20000, string.rep("x", 4000), "MB/s")
+
+-- 断开连接 with idle workers.
+local times = {}
+for i = 1, 21 do
+  assert(connect("127.0.0.1", port))
+  host_sleep(20)  -- the workers are idle in their wait
+  local start = host_clock()
+  disconnect()
+  times[i] = host_clock() - start
+end
+table.sort(times)
+print(string.format("%-28s median %.3f ms, worst %.3f ms (goal < 10 ms)", "disconnect, idle workers",
+  times[11], times[21]))
+
+local cycles = 500
+local start = host_clock()
+for _ = 1, cycles do
+  assert(connect("127.0.0.1", port))
+  disconnect()
+end
+print(string.format("%-28s %.0f per second", "connect + disconnect", cycles / ((host_clock() - start) / 1000)))
