@@ -27,9 +27,6 @@ class ScriptBridge {
   virtual lua_CFunction toCFunction(int distance);
   virtual int toBoolean(int distance);
   virtual zelk::Text toText(int distance);  // null when the value has no text form
-  // The text at distance k without a copy: Lua's own bytes, valid while the
-  // value stays on the stack; null when the value has no text form.
-  virtual const char* textAt(int distance);
   virtual void fetchGlobal(const char* name);
   virtual int getTop();
   virtual void dropValues(int count);
@@ -45,6 +42,10 @@ class ScriptBridge {
   virtual void pushFunction(lua_State* state, lua_CFunction function);
   virtual void pushBoolean(int value);
   virtual void pushNumber(double value);
+  // The text at distance k without a copy, for exports that read long
+  // texts: Lua's own bytes, valid while the value stays on the stack; null
+  // when the value has no text form.
+  virtual const char* textAt(int distance);
 
   virtual ~ScriptBridge() = default;
 
