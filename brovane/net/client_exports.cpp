@@ -27,9 +27,14 @@ void createClientGlobals() {
   if (client == nullptr) client = new ClientGlobals;
 }
 
+// A host that unloads without 断开连接 leaves the engine running. Where the
+// unload may wait, the engine stops here (sends out, workers joined); on
+// Windows it may not, and the module reference taken at start keeps the
+// code and tables alive for the workers instead.
 void releaseClientGlobals() {
-  if (engineRunning()) return;  // workers may still call back: leave all in place
+  if (!engineMayStopAtUnload()) return;  // workers may still call back: leave all in place
   if (client != nullptr) client->clientConnection.destroy();
+  stopEngineAtUnload();
   delete client;
   client = nullptr;
   releaseEngineTables();

@@ -80,9 +80,10 @@ void complete(PosixSocket& socket, IoRecord*& pending, bool succeeded, uint32_t 
 }
 
 // Interest follows the pending operations; one-shot, so one thread at a time
-// handles a socket.
+// handles a socket. With nothing pending it stays disarmed: a hang-up, which
+// epoll always reports, would otherwise wake the poller again and again.
 void rearm(PosixSocket& socket, SocketHandle handle) {
-  if (socket.port == nullptr) return;
+  if (socket.port == nullptr || (!socket.pendingReceive && !socket.pendingSend)) return;
   epoll_event event{};
   event.events = EPOLLONESHOT;
   if (socket.pendingReceive != nullptr) event.events |= EPOLLIN | EPOLLRDHUP;

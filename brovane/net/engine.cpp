@@ -191,6 +191,17 @@ int startEngine() {
   return 1;
 }
 
+namespace {
+bool unloading = false;  // the loader is finalising us: no dlclose from here
+}  // namespace
+
+bool engineMayStopAtUnload() { return !engineRunning() || canStopAtUnload(); }
+
+void stopEngineAtUnload() {
+  unloading = true;
+  stopEngine();
+}
+
 int stopEngine() {
   if (!engineRunning()) return 0;
   for (int32_t slot : slotsInUse()) closeSlotSocket(slot);
@@ -201,7 +212,7 @@ int stopEngine() {
   closeCompletionPort(engine->completionPort);
   engine->completionPort = nullptr;
   engine->running = false;
-  if (allEnded) unpinModule();  // a forced worker may still need our code
+  if (allEnded && !unloading) unpinModule();  // a forced worker may still need our code
   return 1;
 }
 

@@ -41,8 +41,10 @@ void createEngineTables();   // load: the slot tables, all free
 void releaseEngineTables();  // unload: left alone while the engine runs
 bool engineRunning();
 
-int startEngine();  // 1 when running afterwards
-int stopEngine();   // 0 when it was not running, else 1
+int startEngine();             // 1 when running afterwards
+int stopEngine();              // 0 when it was not running, else 1
+bool engineMayStopAtUnload();  // stopped already, or the unload may wait for it
+void stopEngineAtUnload();     // keeps the module reference: the loader is at work
 void workerLoop();
 
 int32_t findFreeSlot();  // lowest free slot, 0 when none
