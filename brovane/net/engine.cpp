@@ -285,7 +285,13 @@ void endSlot(int32_t slot) {
     std::unique_lock<std::mutex> lock(link->mutex);
     link->drained.wait_for(lock, std::chrono::milliseconds(drainTimeoutMs),
                            [&] { return link->sendInFlight == nullptr || link->receiveEnded; });
-    if (!link->receiveEnded && !link->ending) shutdownSending(link->socket);
+    if (link->receiveEnded || link->ending) return;
+    shutdownSending(link->socket);
+    // Closing with data still coming in would reset the connection, and a
+    // reset can cost the peer the frames it has not read yet: the receive
+    // stays posted until the peer ends too, for a bounded time.
+    link->drained.wait_for(lock, std::chrono::milliseconds(lingerTimeoutMs),
+                           [&] { return link->receiveEnded; });
   }
   closeSlotSocket(slot);
 }

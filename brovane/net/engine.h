@@ -16,8 +16,9 @@ inline constexpr int32_t sendOperation = 2;
 inline constexpr uint32_t dataEvent = 1;
 inline constexpr uint32_t closedEvent = 2;
 inline constexpr uint32_t receiveBlockSize = 4096;
-inline constexpr unsigned stopTimeoutMs = 5000;   // workers, then forced
-inline constexpr unsigned drainTimeoutMs = 5000;  // queued sends before a close
+inline constexpr unsigned stopTimeoutMs = 5000;    // workers, then forced
+inline constexpr unsigned drainTimeoutMs = 5000;   // queued sends before a close
+inline constexpr unsigned lingerTimeoutMs = 2000;  // the peer's end after ours
 
 using EventCallback = void(ZELK_STDCALL*)(uint32_t value, uint32_t event, uintptr_t record,
                                           uint32_t byteCount);
@@ -53,7 +54,7 @@ void abandonSlot(int32_t slot);  // a claim whose connect failed: closes the soc
 bool attachSlot(int32_t slot, IoRecord* receive);  // associates, posts the first receive
 
 void closeSlotSocket(int32_t slot);  // ends the slot's connection; the worker frees it
-void endSlot(int32_t slot);          // sends out first, then the end, then closes
+void endSlot(int32_t slot);          // sends out first, then our end, the peer's, then closes
 
 IoRecord* newReceiveRecord();
 void releaseReceiveRecord(IoRecord* record);

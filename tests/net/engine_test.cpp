@@ -134,6 +134,7 @@ TEST_F(EngineTest, SendsKeepTheirOrderAcrossPartialSends) {
   }
   std::thread closer([slot] { net::endSlot(slot); });
   const std::string received = listener.receiveToEnd();
+  listener.closeConnection();  // answers our end: the close need not linger
   closer.join();
   EXPECT_EQ(received.size(), expected.size());
   EXPECT_TRUE(received == expected);

@@ -5,8 +5,10 @@ Records every byte each connection sends, reads the client's frames
 (00 00, int32 LE, C0 42, payload, ED 73) and obeys command frames whose
 number is COMMAND; everything else is data. Replies are ASCII text.
 
-    run_peer_test.py RUNNER... SCRIPT.lua  starts the peer, then
-    RUNNER SCRIPT.lua PEER_PORT DEAD_PORT PORT_4464_OK PORT_8080_OK
+    peer.py RUNNER... SCRIPT.lua  starts the peer, then runs
+    RUNNER... SCRIPT.lua PEER_PORT DEAD_PORT PORT_4464 PORT_8080
+(the last two 0 when those ports are busy). After the script, connections
+told "expect N" must have ended after exactly N data frames.
 """
 import socket
 import struct
@@ -29,6 +31,7 @@ class Connection:
         self.parsed = 0  # bytes of received already cut into frames
         self.frames = []  # (number, payload)
         self.bad_frames = 0
+        self.expected_frames = None  # checked when the script has ended
 
 
 class Peer:
@@ -76,6 +79,10 @@ class Peer:
         except OSError:
             pass
         conn.ended.set()
+        try:
+            conn.sock.close()  # our end answers the client's
+        except OSError:
+            pass
 
     def cut_frames(self, conn):
         found = []
@@ -136,9 +143,24 @@ class Peer:
             target = self.find(conn, args[0])
             with self.lock:
                 sock.sendall(bytes(target.received[:1000]).hex().encode() or b"none")
+        elif verb == "expect":  # expect N: N data frames before this connection's end
+            conn.expected_frames = int(args[0])
         elif verb == "count":
             with self.lock:
                 sock.sendall(("connections %d" % len(self.connections)).encode())
+
+    def unmet_expectations(self):
+        unmet = []
+        for conn in list(self.connections):
+            if conn.expected_frames is None:
+                continue
+            ended = conn.ended.wait(10)
+            with self.lock:
+                got = len([n for n, _ in conn.frames if n != COMMAND])
+            if not ended or got != conn.expected_frames or conn.bad_frames:
+                unmet.append("connection %d: %d of %d frames, ended %s" % (
+                    conn.number, got, conn.expected_frames, ended))
+        return unmet
 
     def report(self, conn, target, _):
         with self.lock:
@@ -174,9 +196,14 @@ def main():
     try:
         result = subprocess.run(command, timeout=180)
     except subprocess.TimeoutExpired:
-        print("run_peer_test: timed out", file=sys.stderr)
+        print("peer: the script timed out", file=sys.stderr)
         return 1
-    return result.returncode
+    if result.returncode != 0:
+        return result.returncode
+    unmet = peer.unmet_expectations()  # what the client owed after the script
+    for line in unmet:
+        print("peer: " + line, file=sys.stderr)
+    return 1 if unmet else 0
 
 
 if __name__ == "__main__":
