@@ -41,6 +41,11 @@ void ZELK_STDCALL recordEvent(uint32_t, uint32_t event, uintptr_t record, uint32
   recorder->changed.notify_all();
 }
 
+int closedEvents() {
+  std::lock_guard<std::mutex> lock(recorder->mutex);
+  return recorder->closedEvents;
+}
+
 template <typename Done>
 bool waitFor(Done done) {
   std::unique_lock<std::mutex> lock(recorder->mutex);
@@ -95,7 +100,7 @@ TEST_F(EngineTest, BurstArrivesInOrderInReceivesOfAtMost4096) {
   EXPECT_EQ(recorder->data, burst);
   EXPECT_LE(recorder->largest, net::receiveBlockSize);
   EXPECT_GE(recorder->dataEvents, 25);
-  EXPECT_EQ(recorder->closedEvents, 0);
+  EXPECT_EQ(closedEvents(), 0);
 }
 
 // The peer's orderly end and a local close each give one closed event and
@@ -106,14 +111,14 @@ TEST_F(EngineTest, EveryEndRunsTheClosedProcedureOnce) {
     const int32_t slot = open(listener);
     ASSERT_NE(slot, 0);
     ASSERT_TRUE(listener.accept());
-    const int before = recorder->closedEvents;
+    const int before = closedEvents();
     if (peerEnds) listener.closeConnection();
     if (!peerEnds) net::closeSlotSocket(slot);
     net::closeSlotSocket(slot);  // a second end changes nothing
     ASSERT_TRUE(waitFor([&] { return recorder->closedEvents == before + 1; }));
     EXPECT_TRUE(waitForFreeSlots());
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(recorder->closedEvents, before + 1) << "peerEnds " << peerEnds;
+    EXPECT_EQ(closedEvents(), before + 1) << "peerEnds " << peerEnds;
     EXPECT_EQ(net::sendOnSlot(slot, reinterpret_cast<const uint8_t*>("x"), 1), 0);
   }
 }
