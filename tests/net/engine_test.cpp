@@ -13,6 +13,7 @@
 #include "listener.h"
 #include "net/client_connection.h"
 #include "net/packet.h"
+#include "protection.h"
 
 namespace net = brovane::net;
 
@@ -179,6 +180,23 @@ TEST_F(EngineTest, FailedOpensLeaveNoSlot) {
     EXPECT_EQ(net::slotsTaken(), 0);
   }
   EXPECT_EQ(net::sendOnSlot(7, reinterpret_cast<const uint8_t*>("x"), 1), 0);  // a free slot
+}
+
+TEST(IoRecord, RecordsAndBlocksAreNotExecutable) {
+  EXPECT_TRUE(nettest::isExecutable(reinterpret_cast<const void*>(&net::startEngine)));  // it tells
+  net::IoRecord* receive = net::newReceiveRecord();
+  net::IoRecord* send = net::newSendRecord(1 << 20);
+  ASSERT_NE(receive, nullptr);
+  ASSERT_NE(send, nullptr);
+  for (const net::IoRecord* record : {receive, send}) {
+    EXPECT_FALSE(nettest::isExecutable(record));
+    EXPECT_FALSE(nettest::isExecutable(record->blockStart));
+  }
+  EXPECT_EQ(receive->bufferLength, net::receiveBlockSize);
+  EXPECT_EQ(send->bufferLength, 1u << 20);
+  EXPECT_EQ(send->operation, net::sendOperation);
+  net::releaseReceiveRecord(receive);
+  net::releaseSendRecord(send);
 }
 
 TEST(ClientConnection, WithoutAConnection) {
