@@ -48,6 +48,7 @@ struct EngineState {
 };
 
 EngineState* engine = nullptr;
+bool unloading = false;  // the loader is finalising us: no dlclose from here
 
 bool validSlot(int32_t slot) { return slot >= 1 && slot <= slotCount; }
 
@@ -190,10 +191,6 @@ int startEngine() {
   engine->running = true;
   return 1;
 }
-
-namespace {
-bool unloading = false;  // the loader is finalising us: no dlclose from here
-}  // namespace
 
 bool engineMayStopAtUnload() { return !engineRunning() || canStopAtUnload(); }
 
