@@ -26,7 +26,7 @@ static std::string describe(lua_State* L, int index) {
     case LUA_TYPE_STRING: {
       size_t length = 0;
       const char* bytes = lua_tolstring(L, index, &length);
-      return std::string(bytes, length);
+      return "s:" + std::string(bytes, length);
     }
     default: return "<other>";
   }

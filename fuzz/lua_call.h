@@ -13,7 +13,7 @@ namespace fuzz {
 lua_State* sharedState();  // Brovane loaded, one state for the whole run
 
 // Calls export with the given string arguments; returns its results as
-// strings, with "<nil>", "<false>", "<true>" or "<number:N>" for others.
+// "s:" + the bytes of a string, or "<nil>", "<false>", "<true>", "<number:N>".
 std::vector<std::string> callExport(lua_CFunction exportFunction,
                                     const std::vector<std::string>& arguments);
 
