@@ -26,15 +26,13 @@ local function luasocket_run(count, payload)
   return host_clock() - start
 end
 
-local function best(runs, f, ...)
-  local fastest = math.huge
-  for _ = 1, runs do fastest = math.min(fastest, f(...)) end
-  return fastest
-end
-
+-- Best of several rounds, the two taking turns: the machine's load hits both.
 local function compare(label, count, payload, unit)
-  local ours = best(3, brovane_run, count, payload)
-  local theirs = best(3, luasocket_run, count, payload)
+  local ours, theirs = math.huge, math.huge
+  for _ = 1, 5 do
+    ours = math.min(ours, brovane_run(count, payload))
+    theirs = math.min(theirs, luasocket_run(count, payload))
+  end
   local bytes = count * (#payload + 10)
   local function figure(ms)
     if unit == "MB/s" then return bytes / 1e6 / (ms / 1000) end

@@ -59,9 +59,10 @@ int ClientConnection::sendData(const uint8_t* bytes, size_t length) {
 int ClientConnection::sendFrame(int32_t number, const char* text) {
   const int32_t slot = connectionId_;
   if (slot == 0) return 0;
-  IoRecord* record = newSendRecord(frameLength(text));
+  const size_t payload = zelk::textLength(text);
+  IoRecord* record = newSendRecord(frameEnvelope + payload);
   if (record == nullptr) return 0;
-  writeFrame(record->blockStart, number, text);
+  writeFrame(record->blockStart, number, text, payload);
   return sendRecordOnSlot(slot, record);
 }
 

@@ -7,10 +7,7 @@
 
 namespace brovane::net {
 
-size_t frameLength(const char* text) { return 10 + zelk::textLength(text); }
-
-void writeFrame(uint8_t* out, int32_t number, const char* text) {
-  const size_t payload = zelk::textLength(text);
+void writeFrame(uint8_t* out, int32_t number, const char* text, size_t payload) {
   const auto value = static_cast<uint32_t>(number);
   const uint8_t head[8] = {0x00,
                            0x00,
@@ -27,8 +24,9 @@ void writeFrame(uint8_t* out, int32_t number, const char* text) {
 }
 
 std::vector<uint8_t> buildFrame(int32_t number, const char* text) {
-  std::vector<uint8_t> frame(frameLength(text));
-  writeFrame(frame.data(), number, text);
+  const size_t payload = zelk::textLength(text);
+  std::vector<uint8_t> frame(frameEnvelope + payload);
+  writeFrame(frame.data(), number, text, payload);
   return frame;
 }
 

@@ -11,8 +11,9 @@ namespace brovane::net {
 
 // The frame of one 发送数据 call: 00 00, the number little-endian, C0 42,
 // the text's bytes before its first zero byte, ED 73.
-size_t frameLength(const char* text);
-void writeFrame(uint8_t* out, int32_t number, const char* text);  // frameLength bytes
+inline constexpr size_t frameEnvelope = 10;  // lead, number, start and end marks
+// Writes the frame of a payload of payloadLength bytes: frameEnvelope more.
+void writeFrame(uint8_t* out, int32_t number, const char* payload, size_t payloadLength);
 std::vector<uint8_t> buildFrame(int32_t number, const char* text);
 
 // A text this library made on its heap (the bridge's copies), given back
