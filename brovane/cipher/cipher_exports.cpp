@@ -47,6 +47,7 @@ int encrypt(lua_State* L) {
   const char* key = bridge.textAt(1);
   const uint32_t tick = sys::tickCount();
   const uint8_t mask = maskByteFromDraw(drawFromGenerator());
+  encryptResult.replace(nullptr);  // the heap may hand its block straight back
   return pushResult(encryptResult, encryptText(text, zelk::textLength(text), key, tick, mask));
 }
 
@@ -55,6 +56,7 @@ int decrypt(lua_State* L) {
   bridge.setState(L);
   const char* cipherText = bridge.textAt(2);
   const char* key = bridge.textAt(1);
+  decryptResult.replace(nullptr);
   return pushResult(decryptResult, decryptText(cipherText, zelk::textLength(cipherText), key));
 }
 

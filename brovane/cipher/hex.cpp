@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "cipher/hex_paths.h"
+
 namespace brovane::cipher {
 
 namespace {
@@ -43,7 +45,9 @@ constexpr uint8_t noPad[4] = {0, 0, 0, 0};
 
 }  // namespace
 
-void encodeHexXor(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out) {
+namespace hexpath {
+
+void encodeScalar(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out) {
   size_t i = 0;
   for (; i + 4 <= length; i += 4, out += 8)  // four bytes a round keeps the pad aligned
     for (size_t j = 0; j < 4; ++j) std::memcpy(out + 2 * j, &pairs[2 * (bytes[i + j] ^ pad[j])], 2);
@@ -51,12 +55,14 @@ void encodeHexXor(const uint8_t* bytes, size_t length, const uint8_t pad[4], cha
     std::memcpy(out, &pairs[2 * (bytes[i] ^ pad[j])], 2);
 }
 
-void decodeHexXor(const char* text, size_t length, const uint8_t pad[4], uint8_t* out) {
+void decodeScalar(const char* text, size_t length, const uint8_t pad[4], uint8_t* out) {
   size_t i = 0;
   for (; i + 4 <= length; i += 4)
     for (size_t j = 0; j < 4; ++j) out[i + j] = pairValue(text + 2 * (i + j)) ^ pad[j];
   for (size_t j = 0; i < length; ++i, ++j) out[i] = pairValue(text + 2 * i) ^ pad[j];
 }
+
+}  // namespace hexpath
 
 zelk::Text encodeHex(const uint8_t* bytes, size_t length, const char* separator) {
   if (length == 0) return nullptr;

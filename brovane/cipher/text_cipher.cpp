@@ -73,9 +73,9 @@ zelk::Text decryptText(const char* cipherText, size_t length, const char* key) {
   // decryption gives, or after the last byte.
   const size_t bodyLength = blockLength - headerLength;
   zelk::Text plain(static_cast<char*>(zelk::heapAlloc(bodyLength + 1)));
-  decodeHexXor(cipherText + 2 * headerLength, bodyLength, pad,
-               reinterpret_cast<uint8_t*>(plain.get()));
-  if (plain.get()[0] == '\0') return nullptr;
+  const size_t plainLength = decodeHexXor(cipherText + 2 * headerLength, bodyLength, pad,
+                                          reinterpret_cast<uint8_t*>(plain.get()));
+  if (plainLength == 0) return nullptr;
   return plain;
 }
 

@@ -1,0 +1,277 @@
+// hex_simd.cpp: the fused hex passes in SSE2, SSSE3 and AVX2, chosen at run
+// time; the scalar tables finish each tail and serve processors without SSE2.
+#include <immintrin.h>
+
+#include <cstring>
+
+#include "cipher/hex.h"
+#include "cipher/hex_paths.h"
+
+// Own stack alignment: a 32-bit host may call us with a 4-byte aligned stack.
+#define HEX_TARGET(isa) __attribute__((target(isa), force_align_arg_pointer))
+#define HEX_INLINE(isa) static inline __attribute__((target(isa), always_inline))
+
+namespace brovane::cipher::hexpath {
+
+namespace {
+
+int padWord(const uint8_t pad[4]) {  // pad[0] in the lowest byte, as x86 loads it
+  uint32_t word =
+      uint32_t{pad[0]} | uint32_t{pad[1]} << 8 | uint32_t{pad[2]} << 16 | uint32_t{pad[3]} << 24;
+  int result;
+  std::memcpy(&result, &word, sizeof result);
+  return result;
+}
+
+size_t firstZeroIn(unsigned mask) { return static_cast<size_t>(__builtin_ctz(mask)); }
+
+// --- SSE2 -------------------------------------------------------------------
+
+// Digits 0..15 as "0"-"9", "A"-"F".
+HEX_INLINE("sse2") __m128i asciiSse2(__m128i n) {
+  const __m128i letters = _mm_and_si128(_mm_cmpgt_epi8(n, _mm_set1_epi8(9)), _mm_set1_epi8(7));
+  return _mm_add_epi8(_mm_add_epi8(n, _mm_set1_epi8('0')), letters);
+}
+
+// The value of each of 16 characters, 0 where it is no digit; valid marks the digits.
+HEX_INLINE("sse2") __m128i nibblesSse2(__m128i c, __m128i* valid) {
+  const __m128i d = _mm_sub_epi8(c, _mm_set1_epi8('0'));
+  const __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d);
+  const __m128i l = _mm_sub_epi8(c, _mm_set1_epi8('A'));
+  const __m128i isLetter = _mm_cmpeq_epi8(_mm_min_epu8(l, _mm_set1_epi8(5)), l);
+  *valid = _mm_or_si128(isDigit, isLetter);
+  const __m128i letterValue = _mm_add_epi8(l, _mm_set1_epi8(10));
+  return _mm_or_si128(_mm_and_si128(isDigit, d), _mm_and_si128(isLetter, letterValue));
+}
+
+// 16 characters to 8 bytes in 16-bit lanes; 0 for a pair with a non-digit.
+HEX_INLINE("sse2") __m128i pairsSse2(__m128i c) {
+  __m128i valid;
+  const __m128i n = nibblesSse2(c, &valid);
+  const __m128i high = _mm_slli_epi16(_mm_and_si128(n, _mm_set1_epi16(0xFF)), 4);
+  const __m128i value = _mm_or_si128(high, _mm_srli_epi16(n, 8));
+  return _mm_and_si128(value, _mm_cmpeq_epi16(valid, _mm_set1_epi32(-1)));
+}
+
+HEX_TARGET("sse2")
+size_t encodeSse2(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out) {
+  const __m128i padBytes = _mm_set1_epi32(padWord(pad)), low4 = _mm_set1_epi8(0x0F);
+  size_t i = 0;
+  for (; i + 16 <= length; i += 16) {
+    const __m128i x =
+        _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)), padBytes);
+    const __m128i high = asciiSse2(_mm_and_si128(_mm_srli_epi16(x, 4), low4));
+    const __m128i low = asciiSse2(_mm_and_si128(x, low4));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_unpacklo_epi8(high, low));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 16), _mm_unpackhi_epi8(high, low));
+  }
+  return i;
+}
+
+HEX_TARGET("sse2")
+size_t decodeSse2(const char* text, size_t length, const uint8_t pad[4], uint8_t* out,
+                  size_t* firstZero) {
+  const __m128i padBytes = _mm_set1_epi32(padWord(pad));
+  size_t i = 0;
+  for (; i + 16 <= length; i += 16) {
+    const auto* in = reinterpret_cast<const __m128i*>(text + 2 * i);
+    const __m128i packed =
+        _mm_packus_epi16(pairsSse2(_mm_loadu_si128(in)), pairsSse2(_mm_loadu_si128(in + 1)));
+    const __m128i bytes = _mm_xor_si128(packed, padBytes);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
+    const unsigned zeros = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
+    if (zeros != 0 && *firstZero == length) *firstZero = i + firstZeroIn(zeros);
+  }
+  return i;
+}
+
+// --- SSSE3: a table shuffle makes the digits, a multiply-add joins pairs -----
+
+HEX_INLINE("ssse3") __m128i digitTableSsse3() {
+  return _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'A', 'B', 'C', 'D', 'E',
+                       'F');
+}
+
+HEX_INLINE("ssse3") __m128i pairsSsse3(__m128i c) {
+  __m128i valid;
+  const __m128i n = nibblesSse2(c, &valid);
+  const __m128i value = _mm_maddubs_epi16(n, _mm_set1_epi16(0x0110));  // 16 * first + second
+  return _mm_and_si128(value, _mm_cmpeq_epi16(valid, _mm_set1_epi32(-1)));
+}
+
+HEX_TARGET("ssse3")
+size_t encodeSsse3(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out) {
+  const __m128i padBytes = _mm_set1_epi32(padWord(pad)), low4 = _mm_set1_epi8(0x0F);
+  const __m128i table = digitTableSsse3();
+  size_t i = 0;
+  for (; i + 16 <= length; i += 16) {
+    const __m128i x =
+        _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)), padBytes);
+    const __m128i high = _mm_shuffle_epi8(table, _mm_and_si128(_mm_srli_epi16(x, 4), low4));
+    const __m128i low = _mm_shuffle_epi8(table, _mm_and_si128(x, low4));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_unpacklo_epi8(high, low));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 16), _mm_unpackhi_epi8(high, low));
+  }
+  return i;
+}
+
+HEX_TARGET("ssse3")
+size_t decodeSsse3(const char* text, size_t length, const uint8_t pad[4], uint8_t* out,
+                   size_t* firstZero) {
+  const __m128i padBytes = _mm_set1_epi32(padWord(pad));
+  size_t i = 0;
+  for (; i + 16 <= length; i += 16) {
+    const auto* in = reinterpret_cast<const __m128i*>(text + 2 * i);
+    const __m128i packed =
+        _mm_packus_epi16(pairsSsse3(_mm_loadu_si128(in)), pairsSsse3(_mm_loadu_si128(in + 1)));
+    const __m128i bytes = _mm_xor_si128(packed, padBytes);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
+    const unsigned zeros = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
+    if (zeros != 0 && *firstZero == length) *firstZero = i + firstZeroIn(zeros);
+  }
+  return i;
+}
+
+// --- AVX2: the SSSE3 steps on two 128-bit lanes at once ----------------------
+
+HEX_INLINE("avx2") __m256i pairsAvx2(__m256i c) {
+  const __m256i d = _mm256_sub_epi8(c, _mm256_set1_epi8('0'));
+  const __m256i isDigit = _mm256_cmpeq_epi8(_mm256_min_epu8(d, _mm256_set1_epi8(9)), d);
+  const __m256i l = _mm256_sub_epi8(c, _mm256_set1_epi8('A'));
+  const __m256i isLetter = _mm256_cmpeq_epi8(_mm256_min_epu8(l, _mm256_set1_epi8(5)), l);
+  const __m256i valid = _mm256_or_si256(isDigit, isLetter);
+  const __m256i letterValue = _mm256_add_epi8(l, _mm256_set1_epi8(10));
+  const __m256i n =
+      _mm256_or_si256(_mm256_and_si256(isDigit, d), _mm256_and_si256(isLetter, letterValue));
+  const __m256i value = _mm256_maddubs_epi16(n, _mm256_set1_epi16(0x0110));
+  return _mm256_and_si256(value, _mm256_cmpeq_epi16(valid, _mm256_set1_epi32(-1)));
+}
+
+HEX_TARGET("avx2")
+size_t encodeAvx2(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out) {
+  const __m256i padBytes = _mm256_set1_epi32(padWord(pad)), low4 = _mm256_set1_epi8(0x0F);
+  const __m256i table = _mm256_broadcastsi128_si256(digitTableSsse3());
+  size_t i = 0;
+  for (; i + 32 <= length; i += 32) {
+    const __m256i x =
+        _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i)), padBytes);
+    const __m256i high =
+        _mm256_shuffle_epi8(table, _mm256_and_si256(_mm256_srli_epi16(x, 4), low4));
+    const __m256i low = _mm256_shuffle_epi8(table, _mm256_and_si256(x, low4));
+    // Interleaving works per lane: bytes 0-7 | 16-23 and 8-15 | 24-31.
+    const __m256i first = _mm256_unpacklo_epi8(high, low), second = _mm256_unpackhi_epi8(high, low);
+    auto* to = reinterpret_cast<__m256i*>(out + 2 * i);
+    _mm256_storeu_si256(to, _mm256_permute2x128_si256(first, second, 0x20));
+    _mm256_storeu_si256(to + 1, _mm256_permute2x128_si256(first, second, 0x31));
+  }
+  _mm256_zeroupper();
+  return i;
+}
+
+HEX_TARGET("avx2")
+size_t decodeAvx2(const char* text, size_t length, const uint8_t pad[4], uint8_t* out,
+                  size_t* firstZero) {
+  const __m256i padBytes = _mm256_set1_epi32(padWord(pad));
+  size_t i = 0;
+  for (; i + 32 <= length; i += 32) {
+    const auto* in = reinterpret_cast<const __m256i*>(text + 2 * i);
+    // Packing works per lane: bytes 0-7, 16-23, 8-15, 24-31; put them in order.
+    const __m256i packed = _mm256_packus_epi16(pairsAvx2(_mm256_loadu_si256(in)),
+                                               pairsAvx2(_mm256_loadu_si256(in + 1)));
+    const __m256i bytes = _mm256_xor_si256(_mm256_permute4x64_epi64(packed, 0xD8), padBytes);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), bytes);
+    const auto zeros = static_cast<unsigned>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_setzero_si256())));
+    if (zeros != 0 && *firstZero == length) *firstZero = i + firstZeroIn(zeros);
+  }
+  _mm256_zeroupper();
+  return i;
+}
+
+// The bytes a path handled; the rest go through the tables with the pad in
+// phase, as every path works in multiples of 4.
+size_t encodeBlocks(Level level, const uint8_t* bytes, size_t length, const uint8_t pad[4],
+                    char* out) {
+  switch (level) {
+    case Level::avx2:
+      return encodeAvx2(bytes, length, pad, out);
+    case Level::ssse3:
+      return encodeSsse3(bytes, length, pad, out);
+    case Level::sse2:
+      return encodeSse2(bytes, length, pad, out);
+    case Level::scalar:
+      break;
+  }
+  return 0;
+}
+
+size_t decodeBlocks(Level level, const char* text, size_t length, const uint8_t pad[4],
+                    uint8_t* out, size_t* firstZero) {
+  switch (level) {
+    case Level::avx2:
+      return decodeAvx2(text, length, pad, out, firstZero);
+    case Level::ssse3:
+      return decodeSsse3(text, length, pad, out, firstZero);
+    case Level::sse2:
+      return decodeSse2(text, length, pad, out, firstZero);
+    case Level::scalar:
+      break;
+  }
+  return 0;
+}
+
+Level detectBestLevel() {
+  for (Level level : {Level::avx2, Level::ssse3, Level::sse2})
+    if (runs(level)) return level;
+  return Level::scalar;
+}
+
+}  // namespace
+
+bool runs(Level level) {
+  __builtin_cpu_init();  // may run before the library's constructors
+  switch (level) {
+    case Level::avx2:
+      return __builtin_cpu_supports("avx2");
+    case Level::ssse3:
+      return __builtin_cpu_supports("ssse3");
+    case Level::sse2:
+      return __builtin_cpu_supports("sse2");
+    case Level::scalar:
+      break;
+  }
+  return true;
+}
+
+Level bestLevel() {
+  static const Level best = detectBestLevel();
+  return best;
+}
+
+void encode(Level level, const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out) {
+  const size_t done = encodeBlocks(level, bytes, length, pad, out);
+  encodeScalar(bytes + done, length - done, pad, out + 2 * done);
+}
+
+size_t decode(Level level, const char* text, size_t length, const uint8_t pad[4], uint8_t* out) {
+  size_t firstZero = length;
+  const size_t done = decodeBlocks(level, text, length, pad, out, &firstZero);
+  decodeScalar(text + 2 * done, length - done, pad, out + done);
+  if (firstZero != length) return firstZero;
+  const void* zero = std::memchr(out + done, 0, length - done);
+  return zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - out) : length;
+}
+
+}  // namespace brovane::cipher::hexpath
+
+namespace brovane::cipher {
+
+void encodeHexXor(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out) {
+  hexpath::encode(hexpath::bestLevel(), bytes, length, pad, out);
+}
+
+size_t decodeHexXor(const char* text, size_t length, const uint8_t pad[4], uint8_t* out) {
+  return hexpath::decode(hexpath::bestLevel(), text, length, pad, out);
+}
+
+}  // namespace brovane::cipher
