@@ -7,6 +7,8 @@
 
 namespace brovane::net {
 
+size_t frameLength(const char* text) { return frameEnvelope + zelk::textLength(text); }
+
 void writeFrame(uint8_t* out, int32_t number, const char* text, size_t payload) {
   const auto value = static_cast<uint32_t>(number);
   const uint8_t head[8] = {0x00,

@@ -12,6 +12,7 @@ namespace brovane::net {
 // The frame of one 发送数据 call: 00 00, the number little-endian, C0 42,
 // the text's bytes before its first zero byte, ED 73.
 inline constexpr size_t frameEnvelope = 10;  // lead, number, start and end marks
+size_t frameLength(const char* text);        // the frame of this text, in bytes
 // Writes the frame of a payload of payloadLength bytes: frameEnvelope more.
 void writeFrame(uint8_t* out, int32_t number, const char* payload, size_t payloadLength);
 std::vector<uint8_t> buildFrame(int32_t number, const char* text);
