@@ -38,6 +38,7 @@ void releaseClientGlobals() {
   delete client;
   client = nullptr;
   releaseEngineTables();
+  if (!engineRunning()) releaseSocketBookkeeping();
 }
 
 }  // namespace brovane::net

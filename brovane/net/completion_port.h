@@ -49,5 +49,6 @@ IoStart startSend(SocketHandle socket, IoRecord* record, uint32_t* sent);
 void cancelOperation(SocketHandle socket, IoRecord* record);  // it completes as failed
 void shutdownSending(SocketHandle socket);  // the peer sees the end after the data sent
 void closeSocket(SocketHandle socket);      // exactly once per socket
+void releaseSocketBookkeeping();            // unload, engine stopped: what the platform kept
 
 }  // namespace brovane::net

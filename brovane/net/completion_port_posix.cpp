@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <deque>
@@ -47,9 +48,17 @@ struct Registry {
   SocketHandle nextHandle = 1;
 };
 
+// Made on first use, freed at unload once the engine has stopped and no
+// socket is left; never freed while workers may still use it.
+std::atomic<Registry*> registryInstance{nullptr};
+
 Registry& registry() {
-  static Registry* instance = new Registry;  // never destroyed: workers may outlive exit
-  return *instance;
+  Registry* current = registryInstance.load(std::memory_order_acquire);
+  if (current != nullptr) return *current;
+  auto* made = new Registry;
+  if (registryInstance.compare_exchange_strong(current, made)) return *made;
+  delete made;  // another thread made it first
+  return *current;
 }
 
 PosixSocket* find(SocketHandle handle) {
@@ -286,6 +295,13 @@ void closeSocket(SocketHandle handle) {
   if (socket->port != nullptr) epoll_ctl(socket->port->epollFd, EPOLL_CTL_DEL, socket->fd, nullptr);
   close(socket->fd);
   registry().sockets.erase(handle);
+}
+
+void releaseSocketBookkeeping() {
+  Registry* current = registryInstance.load(std::memory_order_acquire);
+  if (current == nullptr || !current->sockets.empty()) return;
+  registryInstance.store(nullptr, std::memory_order_release);
+  delete current;
 }
 
 }  // namespace brovane::net

@@ -129,4 +129,6 @@ void shutdownSending(SocketHandle socket) { shutdown(asSocket(socket), SD_SEND);
 
 void closeSocket(SocketHandle socket) { closesocket(asSocket(socket)); }
 
+void releaseSocketBookkeeping() {}  // sockets are the system's own handles here
+
 }  // namespace brovane::net

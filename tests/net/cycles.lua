@@ -2,11 +2,11 @@
 -- or memory behind, and the peer gets every frame of each.
 local t = dofile(arg[0]:match("^(.-)[^/\\]*$") .. "net_common.lua")
 
-local function under_sanitizer()  -- its shadow memory grows on its own
+local function under_sanitizer()  -- its shadow memory grows on its own; so does valgrind's
   local maps = io.open("/proc/self/maps")
   local text = maps and maps:read("*a") or ""
   if maps then maps:close() end
-  return text:find("libtsan") or text:find("libasan")
+  return text:find("libtsan") or text:find("libasan") or text:find("vgpreload")
 end
 
 local function resident_kib()  -- nil where /proc is not there
