@@ -12,6 +12,12 @@ void* heapAlloc(size_t size) {
   return block;
 }
 
+void* heapAllocUncleared(size_t size) {
+  void* block = sys::heapAllocRaw(size == 0 ? 1 : size);
+  if (block == nullptr) fatalOutOfMemory();
+  return block;
+}
+
 bool isReleasable(const void* block) {
   const auto address = reinterpret_cast<uintptr_t>(block);
   if (address < 0x10000) return false;  // null and small handles

@@ -10,6 +10,10 @@ namespace zelk {
 // through the out-of-memory box (fatal.h), so the result is never null.
 void* heapAlloc(size_t size);
 
+// The same without the zero fill, for a block that its caller writes in full
+// before anyone reads it: then it holds what a zero-filled block would.
+void* heapAllocUncleared(size_t size);
+
 // Gives a block back unless it is one that must be left alone: null, a value
 // below 0x10000, a constant inside this module's image, or memory at which
 // 8 bytes cannot be read.

@@ -7,6 +7,7 @@
 namespace zelk::sys {
 
 void* heapAllocZeroed(size_t size);  // null when refused
+void* heapAllocRaw(size_t size);     // null when refused; contents undefined
 void heapRelease(void* block);
 bool isReadable(const void* address, size_t count);
 

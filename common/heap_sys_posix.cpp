@@ -12,6 +12,8 @@ namespace zelk::sys {
 
 void* heapAllocZeroed(size_t size) { return std::calloc(1, size); }
 
+void* heapAllocRaw(size_t size) { return std::malloc(size); }
+
 void heapRelease(void* block) { std::free(block); }
 
 bool isReadable(const void* address, size_t count) {

@@ -12,15 +12,13 @@ static HANDLE processHeap() {
   return heap;
 }
 
-void* heapAllocZeroed(size_t size) {
-  return HeapAlloc(processHeap(), HEAP_ZERO_MEMORY, size);
-}
+void* heapAllocZeroed(size_t size) { return HeapAlloc(processHeap(), HEAP_ZERO_MEMORY, size); }
+
+void* heapAllocRaw(size_t size) { return HeapAlloc(processHeap(), 0, size); }
 
 void heapRelease(void* block) { HeapFree(processHeap(), 0, block); }
 
-bool isReadable(const void* address, size_t count) {
-  return !IsBadReadPtr(address, count);
-}
+bool isReadable(const void* address, size_t count) { return !IsBadReadPtr(address, count); }
 
 ModuleBounds ownModuleBounds() {
   const auto start = reinterpret_cast<uintptr_t>(&__ImageBase);

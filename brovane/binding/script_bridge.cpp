@@ -193,6 +193,13 @@ void ScriptBridge::emptyCheck(int32_t, int32_t) const {}
 
 void ScriptBridge::pushText(const char* text) { lua_pushstring(state_, text); }
 
+void ScriptBridge::pushTextOfLength(const char* text, size_t length) {
+  if (text == nullptr)
+    lua_pushnil(state_);
+  else
+    lua_pushlstring(state_, text, length);
+}
+
 void ScriptBridge::pushFunction(lua_State* state, lua_CFunction function) {
   lua_pushcclosure(state, function, 0);
 }

@@ -47,6 +47,9 @@ class ScriptBridge {
   // when the value has no text form.
   virtual const char* textAt(int distance);
 
+  // pushText for a text whose length the caller knows: Lua need not measure it.
+  void pushTextOfLength(const char* text, size_t length);  // null pushes nil
+
   virtual ~ScriptBridge() = default;
 
   lua_State* state() const { return state_; }

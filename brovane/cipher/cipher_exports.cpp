@@ -31,11 +31,11 @@ ResultSlot decryptResult{};  // 解密's last result
 // the low 15 bits of a draw are as uniform as the whole.
 int drawFromGenerator() { return std::rand() % 32768; }
 
-// Stores result in slot (freeing what it held) and pushes it: a missing
-// result pushes nil.
-int pushResult(ResultSlot& slot, zelk::Text result) {
+// Stores result, of length bytes, in slot (freeing what it held) and pushes
+// it: a missing result pushes nil.
+int pushResult(ResultSlot& slot, zelk::Text result, size_t length) {
   slot.replace(std::move(result));
-  scriptBridge().pushText(slot.text);
+  scriptBridge().pushTextOfLength(slot.text, length);
   return 1;
 }
 
@@ -48,7 +48,9 @@ int encrypt(lua_State* L) {
   const uint32_t tick = sys::tickCount();
   const uint8_t mask = maskByteFromDraw(drawFromGenerator());
   encryptResult.replace(nullptr);  // the heap may hand its block straight back
-  return pushResult(encryptResult, encryptText(text, zelk::textLength(text), key, tick, mask));
+  size_t length = 0;
+  zelk::Text result = encryptText(text, zelk::textLength(text), key, tick, mask, &length);
+  return pushResult(encryptResult, std::move(result), length);
 }
 
 int decrypt(lua_State* L) {
@@ -57,7 +59,9 @@ int decrypt(lua_State* L) {
   const char* cipherText = bridge.textAt(2);
   const char* key = bridge.textAt(1);
   decryptResult.replace(nullptr);
-  return pushResult(decryptResult, decryptText(cipherText, zelk::textLength(cipherText), key));
+  size_t length = 0;
+  zelk::Text result = decryptText(cipherText, zelk::textLength(cipherText), key, &length);
+  return pushResult(decryptResult, std::move(result), length);
 }
 
 }  // namespace

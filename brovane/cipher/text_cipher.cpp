@@ -40,7 +40,8 @@ const char* keyOrDefault(const char* key) { return zelk::textLength(key) ? key :
 uint8_t maskByteFromDraw(int draw) { return static_cast<uint8_t>(2 + (draw * 253) / 32767); }
 
 zelk::Text encryptText(const char* text, size_t length, const char* key, uint32_t tick,
-                       uint8_t mask) {
+                       uint8_t mask, size_t* resultLength) {
+  if (resultLength != nullptr) *resultLength = 0;
   if (length == 0) return nullptr;
   uint8_t salt[4], header[headerLength], pad[4];
   writeLittleEndian(salt, tick);
@@ -49,15 +50,21 @@ zelk::Text encryptText(const char* text, size_t length, const char* key, uint32_
   writeLittleEndian(header, ~uint32_t{mask} ^ readLittleEndian(maskedSalt));
   bodyPad(keyOrDefault(key), maskedSalt, salt, pad);
 
-  zelk::Text cipherText(static_cast<char*>(zelk::heapAlloc(2 * (headerLength + length) + 1)));
+  // Written in full below, terminator included: no zero fill needed.
+  const size_t cipherLength = 2 * (headerLength + length);
+  zelk::Text cipherText(static_cast<char*>(zelk::heapAllocUncleared(cipherLength + 1)));
   const uint8_t noPad[4] = {};
   encodeHexXor(header, headerLength, noPad, cipherText.get());
   encodeHexXor(reinterpret_cast<const uint8_t*>(text), length, pad,
                cipherText.get() + 2 * headerLength);
+  cipherText.get()[cipherLength] = '\0';
+  if (resultLength != nullptr) *resultLength = cipherLength;
   return cipherText;
 }
 
-zelk::Text decryptText(const char* cipherText, size_t length, const char* key) {
+zelk::Text decryptText(const char* cipherText, size_t length, const char* key,
+                       size_t* resultLength) {
+  if (resultLength != nullptr) *resultLength = 0;
   const size_t blockLength = length / 2;  // an odd last character is ignored
   if (blockLength <= headerLength) return nullptr;
   uint8_t header[headerLength], salt[4], pad[4];
@@ -69,13 +76,15 @@ zelk::Text decryptText(const char* cipherText, size_t length, const char* key) {
   for (int i = 0; i < 4; ++i) salt[i] = maskedSalt[i] ^ mask;
   bodyPad(keyOrDefault(key), maskedSalt, salt, pad);
 
-  // Zero-filled, one byte longer: the text ends at the first zero byte that
-  // decryption gives, or after the last byte.
+  // One byte longer, every byte written: the text ends at the first zero
+  // byte that decryption gives, or at the terminator after the last byte.
   const size_t bodyLength = blockLength - headerLength;
-  zelk::Text plain(static_cast<char*>(zelk::heapAlloc(bodyLength + 1)));
+  zelk::Text plain(static_cast<char*>(zelk::heapAllocUncleared(bodyLength + 1)));
+  plain.get()[bodyLength] = '\0';
   const size_t plainLength = decodeHexXor(cipherText + 2 * headerLength, bodyLength, pad,
                                           reinterpret_cast<uint8_t*>(plain.get()));
   if (plainLength == 0) return nullptr;
+  if (resultLength != nullptr) *resultLength = plainLength;
   return plain;
 }
 

@@ -20,13 +20,15 @@ const char* keyOrDefault(const char* key);
 uint8_t maskByteFromDraw(int draw);
 
 // The cipher text of text's length bytes under key, salted with tick and
-// mask; the empty text gives the missing text.
+// mask; the empty text gives the missing text. *resultLength, when given,
+// receives the result's length.
 zelk::Text encryptText(const char* text, size_t length, const char* key, uint32_t tick,
-                       uint8_t mask);
+                       uint8_t mask, size_t* resultLength = nullptr);
 
 // The plain text of a cipher text of length characters: the decrypted bytes
 // up to the first zero byte; missing when none remain or the cipher text has
-// fewer than 9 whole bytes.
-zelk::Text decryptText(const char* cipherText, size_t length, const char* key);
+// fewer than 9 whole bytes. *resultLength as for encryptText.
+zelk::Text decryptText(const char* cipherText, size_t length, const char* key,
+                       size_t* resultLength = nullptr);
 
 }  // namespace brovane::cipher
