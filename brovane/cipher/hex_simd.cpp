@@ -23,9 +23,12 @@ int padWord(const uint8_t pad[4]) {  // pad[0] in the lowest byte, as x86 loads 
   return result;
 }
 
-size_t firstZeroIn(unsigned mask) { return static_cast<size_t>(__builtin_ctz(mask)); }
-
 // --- SSE2 -------------------------------------------------------------------
+
+// Whether a byte of the running minimum of the written bytes is zero.
+HEX_INLINE("sse2") bool hasZeroByte(__m128i least) {
+  return _mm_movemask_epi8(_mm_cmpeq_epi8(least, _mm_setzero_si128())) != 0;
+}
 
 // Digits 0..15 as "0"-"9", "A"-"F".
 HEX_INLINE("sse2") __m128i asciiSse2(__m128i n) {
@@ -70,8 +73,9 @@ size_t encodeSse2(const uint8_t* bytes, size_t length, const uint8_t pad[4], cha
 
 HEX_TARGET("sse2")
 size_t decodeSse2(const char* text, size_t length, const uint8_t pad[4], uint8_t* out,
-                  size_t* firstZero) {
+                  bool* sawZero) {
   const __m128i padBytes = _mm_set1_epi32(padWord(pad));
+  __m128i least = _mm_set1_epi8(-1);
   size_t i = 0;
   for (; i + 16 <= length; i += 16) {
     const auto* in = reinterpret_cast<const __m128i*>(text + 2 * i);
@@ -79,9 +83,9 @@ size_t decodeSse2(const char* text, size_t length, const uint8_t pad[4], uint8_t
         _mm_packus_epi16(pairsSse2(_mm_loadu_si128(in)), pairsSse2(_mm_loadu_si128(in + 1)));
     const __m128i bytes = _mm_xor_si128(packed, padBytes);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
-    const unsigned zeros = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
-    if (zeros != 0 && *firstZero == length) *firstZero = i + firstZeroIn(zeros);
+    least = _mm_min_epu8(least, bytes);
   }
+  *sawZero = hasZeroByte(least);
   return i;
 }
 
@@ -92,11 +96,28 @@ HEX_INLINE("ssse3") __m128i digitTableSsse3() {
                        'F');
 }
 
+// Per nibble: the classes that make a character invalid (high nibble 3 with
+// a low nibble above 9, 4 with 0 or above 6, any other high nibble), and the
+// amount to add to the low nibble for the digit's value.
+HEX_INLINE("ssse3") __m128i highBadSsse3() {
+  return _mm_setr_epi8(4, 4, 4, 1, 2, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4);
+}
+HEX_INLINE("ssse3") __m128i lowBadSsse3() {
+  return _mm_setr_epi8(6, 4, 4, 4, 4, 4, 4, 6, 6, 6, 7, 7, 7, 7, 7, 7);
+}
+HEX_INLINE("ssse3") __m128i highAddSsse3() {
+  return _mm_setr_epi8(0, 0, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+}
+
+// 16 characters to 8 bytes in 16-bit lanes; 0 for a pair with a non-digit.
 HEX_INLINE("ssse3") __m128i pairsSsse3(__m128i c) {
-  __m128i valid;
-  const __m128i n = nibblesSse2(c, &valid);
-  const __m128i value = _mm_maddubs_epi16(n, _mm_set1_epi16(0x0110));  // 16 * first + second
-  return _mm_and_si128(value, _mm_cmpeq_epi16(valid, _mm_set1_epi32(-1)));
+  const __m128i low4 = _mm_set1_epi8(0x0F);
+  const __m128i high = _mm_and_si128(_mm_srli_epi16(c, 4), low4), low = _mm_and_si128(c, low4);
+  const __m128i bad =
+      _mm_and_si128(_mm_shuffle_epi8(highBadSsse3(), high), _mm_shuffle_epi8(lowBadSsse3(), low));
+  const __m128i digits = _mm_add_epi8(low, _mm_shuffle_epi8(highAddSsse3(), high));
+  const __m128i value = _mm_maddubs_epi16(digits, _mm_set1_epi16(0x0110));  // 16 * first + second
+  return _mm_and_si128(value, _mm_cmpeq_epi16(bad, _mm_setzero_si128()));
 }
 
 HEX_TARGET("ssse3")
@@ -117,8 +138,9 @@ size_t encodeSsse3(const uint8_t* bytes, size_t length, const uint8_t pad[4], ch
 
 HEX_TARGET("ssse3")
 size_t decodeSsse3(const char* text, size_t length, const uint8_t pad[4], uint8_t* out,
-                   size_t* firstZero) {
+                   bool* sawZero) {
   const __m128i padBytes = _mm_set1_epi32(padWord(pad));
+  __m128i least = _mm_set1_epi8(-1);
   size_t i = 0;
   for (; i + 16 <= length; i += 16) {
     const auto* in = reinterpret_cast<const __m128i*>(text + 2 * i);
@@ -126,25 +148,24 @@ size_t decodeSsse3(const char* text, size_t length, const uint8_t pad[4], uint8_
         _mm_packus_epi16(pairsSsse3(_mm_loadu_si128(in)), pairsSsse3(_mm_loadu_si128(in + 1)));
     const __m128i bytes = _mm_xor_si128(packed, padBytes);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
-    const unsigned zeros = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
-    if (zeros != 0 && *firstZero == length) *firstZero = i + firstZeroIn(zeros);
+    least = _mm_min_epu8(least, bytes);
   }
+  *sawZero = hasZeroByte(least);
   return i;
 }
 
 // --- AVX2: the SSSE3 steps on two 128-bit lanes at once ----------------------
 
 HEX_INLINE("avx2") __m256i pairsAvx2(__m256i c) {
-  const __m256i d = _mm256_sub_epi8(c, _mm256_set1_epi8('0'));
-  const __m256i isDigit = _mm256_cmpeq_epi8(_mm256_min_epu8(d, _mm256_set1_epi8(9)), d);
-  const __m256i l = _mm256_sub_epi8(c, _mm256_set1_epi8('A'));
-  const __m256i isLetter = _mm256_cmpeq_epi8(_mm256_min_epu8(l, _mm256_set1_epi8(5)), l);
-  const __m256i valid = _mm256_or_si256(isDigit, isLetter);
-  const __m256i letterValue = _mm256_add_epi8(l, _mm256_set1_epi8(10));
-  const __m256i n =
-      _mm256_or_si256(_mm256_and_si256(isDigit, d), _mm256_and_si256(isLetter, letterValue));
-  const __m256i value = _mm256_maddubs_epi16(n, _mm256_set1_epi16(0x0110));
-  return _mm256_and_si256(value, _mm256_cmpeq_epi16(valid, _mm256_set1_epi32(-1)));
+  const __m256i low4 = _mm256_set1_epi8(0x0F);
+  const __m256i high = _mm256_and_si256(_mm256_srli_epi16(c, 4), low4);
+  const __m256i low = _mm256_and_si256(c, low4);
+  const __m256i bad =
+      _mm256_and_si256(_mm256_shuffle_epi8(_mm256_broadcastsi128_si256(highBadSsse3()), high),
+                       _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(lowBadSsse3()), low));
+  const __m256i add = _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(highAddSsse3()), high);
+  const __m256i value = _mm256_maddubs_epi16(_mm256_add_epi8(low, add), _mm256_set1_epi16(0x0110));
+  return _mm256_and_si256(value, _mm256_cmpeq_epi16(bad, _mm256_setzero_si256()));
 }
 
 HEX_TARGET("avx2")
@@ -153,16 +174,18 @@ size_t encodeAvx2(const uint8_t* bytes, size_t length, const uint8_t pad[4], cha
   const __m256i table = _mm256_broadcastsi128_si256(digitTableSsse3());
   size_t i = 0;
   for (; i + 32 <= length; i += 32) {
+    // Bytes 0-7 | 16-23 in the low lane, 8-15 | 24-31 in the high one: the
+    // per-lane interleave then gives the digits in order.
     const __m256i x =
-        _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i)), padBytes);
+        _mm256_xor_si256(_mm256_permute4x64_epi64(
+                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i)), 0xD8),
+                         padBytes);
     const __m256i high =
         _mm256_shuffle_epi8(table, _mm256_and_si256(_mm256_srli_epi16(x, 4), low4));
     const __m256i low = _mm256_shuffle_epi8(table, _mm256_and_si256(x, low4));
-    // Interleaving works per lane: bytes 0-7 | 16-23 and 8-15 | 24-31.
-    const __m256i first = _mm256_unpacklo_epi8(high, low), second = _mm256_unpackhi_epi8(high, low);
     auto* to = reinterpret_cast<__m256i*>(out + 2 * i);
-    _mm256_storeu_si256(to, _mm256_permute2x128_si256(first, second, 0x20));
-    _mm256_storeu_si256(to + 1, _mm256_permute2x128_si256(first, second, 0x31));
+    _mm256_storeu_si256(to, _mm256_unpacklo_epi8(high, low));
+    _mm256_storeu_si256(to + 1, _mm256_unpackhi_epi8(high, low));
   }
   _mm256_zeroupper();
   return i;
@@ -170,8 +193,9 @@ size_t encodeAvx2(const uint8_t* bytes, size_t length, const uint8_t pad[4], cha
 
 HEX_TARGET("avx2")
 size_t decodeAvx2(const char* text, size_t length, const uint8_t pad[4], uint8_t* out,
-                  size_t* firstZero) {
+                  bool* sawZero) {
   const __m256i padBytes = _mm256_set1_epi32(padWord(pad));
+  __m256i least = _mm256_set1_epi8(-1);
   size_t i = 0;
   for (; i + 32 <= length; i += 32) {
     const auto* in = reinterpret_cast<const __m256i*>(text + 2 * i);
@@ -180,10 +204,10 @@ size_t decodeAvx2(const char* text, size_t length, const uint8_t pad[4], uint8_t
                                                pairsAvx2(_mm256_loadu_si256(in + 1)));
     const __m256i bytes = _mm256_xor_si256(_mm256_permute4x64_epi64(packed, 0xD8), padBytes);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), bytes);
-    const auto zeros = static_cast<unsigned>(
-        _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_setzero_si256())));
-    if (zeros != 0 && *firstZero == length) *firstZero = i + firstZeroIn(zeros);
+    least = _mm256_min_epu8(least, bytes);
   }
+  *sawZero =
+      hasZeroByte(_mm_min_epu8(_mm256_castsi256_si128(least), _mm256_extracti128_si256(least, 1)));
   _mm256_zeroupper();
   return i;
 }
@@ -206,14 +230,14 @@ size_t encodeBlocks(Level level, const uint8_t* bytes, size_t length, const uint
 }
 
 size_t decodeBlocks(Level level, const char* text, size_t length, const uint8_t pad[4],
-                    uint8_t* out, size_t* firstZero) {
+                    uint8_t* out, bool* sawZero) {
   switch (level) {
     case Level::avx2:
-      return decodeAvx2(text, length, pad, out, firstZero);
+      return decodeAvx2(text, length, pad, out, sawZero);
     case Level::ssse3:
-      return decodeSsse3(text, length, pad, out, firstZero);
+      return decodeSsse3(text, length, pad, out, sawZero);
     case Level::sse2:
-      return decodeSse2(text, length, pad, out, firstZero);
+      return decodeSse2(text, length, pad, out, sawZero);
     case Level::scalar:
       break;
   }
@@ -254,11 +278,11 @@ void encode(Level level, const uint8_t* bytes, size_t length, const uint8_t pad[
 }
 
 size_t decode(Level level, const char* text, size_t length, const uint8_t pad[4], uint8_t* out) {
-  size_t firstZero = length;
-  const size_t done = decodeBlocks(level, text, length, pad, out, &firstZero);
+  bool sawZero = false;  // somewhere in the blocks: then look from the start
+  const size_t done = decodeBlocks(level, text, length, pad, out, &sawZero);
   decodeScalar(text + 2 * done, length - done, pad, out + done);
-  if (firstZero != length) return firstZero;
-  const void* zero = std::memchr(out + done, 0, length - done);
+  const size_t from = sawZero ? 0 : done;
+  const void* zero = std::memchr(out + from, 0, length - from);
   return zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - out) : length;
 }
 
