@@ -193,6 +193,11 @@ void ScriptBridge::emptyCheck(int32_t, int32_t) const {}
 
 void ScriptBridge::pushText(const char* text) { lua_pushstring(state_, text); }
 
+const char* ScriptBridge::textAndLengthAt(int distance, size_t* length) {
+  *length = 0;
+  return onStack(state_, distance) ? lua_tolstring(state_, -distance, length) : nullptr;
+}
+
 void ScriptBridge::pushTextOfLength(const char* text, size_t length) {
   if (text == nullptr)
     lua_pushnil(state_);

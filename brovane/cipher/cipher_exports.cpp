@@ -43,24 +43,26 @@ int pushResult(ResultSlot& slot, zelk::Text result, size_t length) {
 int encrypt(lua_State* L) {
   ScriptBridge& bridge = scriptBridge();
   bridge.setState(L);
-  const char* text = bridge.textAt(2);
+  size_t textLength = 0;
+  const char* text = bridge.textAndLengthAt(2, &textLength);
   const char* key = bridge.textAt(1);
   const uint32_t tick = sys::tickCount();
   const uint8_t mask = maskByteFromDraw(drawFromGenerator());
   encryptResult.replace(nullptr);  // the heap may hand its block straight back
   size_t length = 0;
-  zelk::Text result = encryptText(text, zelk::textLength(text), key, tick, mask, &length);
+  zelk::Text result = encryptText(text, textLength, key, tick, mask, &length);
   return pushResult(encryptResult, std::move(result), length);
 }
 
 int decrypt(lua_State* L) {
   ScriptBridge& bridge = scriptBridge();
   bridge.setState(L);
-  const char* cipherText = bridge.textAt(2);
+  size_t cipherLength = 0;
+  const char* cipherText = bridge.textAndLengthAt(2, &cipherLength);
   const char* key = bridge.textAt(1);
   decryptResult.replace(nullptr);
   size_t length = 0;
-  zelk::Text result = decryptText(cipherText, zelk::textLength(cipherText), key, &length);
+  zelk::Text result = decryptText(cipherText, cipherLength, key, &length);
   return pushResult(decryptResult, std::move(result), length);
 }
 

@@ -19,9 +19,12 @@ zelk::Bytes decodeHex(const char* text, const char* separator);
 
 // The cipher's fused passes, without separators: byte i is XORed with
 // pad[i % 4] on its way in or out (a zero pad is plain conversion). Each
-// takes the fastest instruction set the processor has. decodeHexXor returns
-// the index of the first zero byte it wrote, or length when none.
-void encodeHexXor(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out);
-size_t decodeHexXor(const char* text, size_t length, const uint8_t pad[4], uint8_t* out);
+// takes the fastest instruction set the processor has. encodeHexXor tells
+// whether bytes held a zero byte. decodeHexXor returns the index of the first
+// zero byte it wrote, or length when none; *allDigits, when given, becomes
+// true only if every character was a digit (false also when a path is unsure).
+bool encodeHexXor(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out);
+size_t decodeHexXor(const char* text, size_t length, const uint8_t pad[4], uint8_t* out,
+                    bool* allDigits = nullptr);
 
 }  // namespace brovane::cipher

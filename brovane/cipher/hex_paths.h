@@ -13,8 +13,9 @@ bool runs(Level level);  // whether this processor has the instructions
 Level bestLevel();       // the fastest path that runs here
 
 // encodeHexXor and decodeHexXor (hex.h) through the given path, which must run.
-void encode(Level level, const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out);
-size_t decode(Level level, const char* text, size_t length, const uint8_t pad[4], uint8_t* out);
+bool encode(Level level, const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out);
+size_t decode(Level level, const char* text, size_t length, const uint8_t pad[4], uint8_t* out,
+              bool* allDigits = nullptr);
 
 // The table-driven passes: every path's reference and tail.
 void encodeScalar(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out);

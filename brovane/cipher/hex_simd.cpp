@@ -57,23 +57,27 @@ HEX_INLINE("sse2") __m128i pairsSse2(__m128i c) {
 }
 
 HEX_TARGET("sse2")
-size_t encodeSse2(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out) {
+size_t encodeSse2(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out,
+                  bool* sawZero) {
   const __m128i padBytes = _mm_set1_epi32(padWord(pad)), low4 = _mm_set1_epi8(0x0F);
   size_t i = 0;
+  __m128i least = _mm_set1_epi8(-1);
   for (; i + 16 <= length; i += 16) {
-    const __m128i x =
-        _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)), padBytes);
+    const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    least = _mm_min_epu8(least, in);
+    const __m128i x = _mm_xor_si128(in, padBytes);
     const __m128i high = asciiSse2(_mm_and_si128(_mm_srli_epi16(x, 4), low4));
     const __m128i low = asciiSse2(_mm_and_si128(x, low4));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_unpacklo_epi8(high, low));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 16), _mm_unpackhi_epi8(high, low));
   }
+  *sawZero = hasZeroByte(least);
   return i;
 }
 
 HEX_TARGET("sse2")
 size_t decodeSse2(const char* text, size_t length, const uint8_t pad[4], uint8_t* out,
-                  bool* sawZero) {
+                  bool* sawZero, bool* allDigits) {
   const __m128i padBytes = _mm_set1_epi32(padWord(pad));
   __m128i least = _mm_set1_epi8(-1);
   size_t i = 0;
@@ -86,6 +90,7 @@ size_t decodeSse2(const char* text, size_t length, const uint8_t pad[4], uint8_t
     least = _mm_min_epu8(least, bytes);
   }
   *sawZero = hasZeroByte(least);
+  *allDigits = false;  // not tracked here
   return i;
 }
 
@@ -110,76 +115,90 @@ HEX_INLINE("ssse3") __m128i highAddSsse3() {
 }
 
 // 16 characters to 8 bytes in 16-bit lanes; 0 for a pair with a non-digit.
-HEX_INLINE("ssse3") __m128i pairsSsse3(__m128i c) {
+// anyBad gathers the invalid classes seen.
+HEX_INLINE("ssse3") __m128i pairsSsse3(__m128i c, __m128i* anyBad) {
   const __m128i low4 = _mm_set1_epi8(0x0F);
   const __m128i high = _mm_and_si128(_mm_srli_epi16(c, 4), low4), low = _mm_and_si128(c, low4);
   const __m128i bad =
       _mm_and_si128(_mm_shuffle_epi8(highBadSsse3(), high), _mm_shuffle_epi8(lowBadSsse3(), low));
+  *anyBad = _mm_or_si128(*anyBad, bad);
   const __m128i digits = _mm_add_epi8(low, _mm_shuffle_epi8(highAddSsse3(), high));
   const __m128i value = _mm_maddubs_epi16(digits, _mm_set1_epi16(0x0110));  // 16 * first + second
   return _mm_and_si128(value, _mm_cmpeq_epi16(bad, _mm_setzero_si128()));
 }
 
 HEX_TARGET("ssse3")
-size_t encodeSsse3(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out) {
+size_t encodeSsse3(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out,
+                   bool* sawZero) {
   const __m128i padBytes = _mm_set1_epi32(padWord(pad)), low4 = _mm_set1_epi8(0x0F);
   const __m128i table = digitTableSsse3();
   size_t i = 0;
+  __m128i least = _mm_set1_epi8(-1);
   for (; i + 16 <= length; i += 16) {
-    const __m128i x =
-        _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)), padBytes);
+    const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    least = _mm_min_epu8(least, in);
+    const __m128i x = _mm_xor_si128(in, padBytes);
     const __m128i high = _mm_shuffle_epi8(table, _mm_and_si128(_mm_srli_epi16(x, 4), low4));
     const __m128i low = _mm_shuffle_epi8(table, _mm_and_si128(x, low4));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_unpacklo_epi8(high, low));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i + 16), _mm_unpackhi_epi8(high, low));
   }
+  *sawZero = hasZeroByte(least);
   return i;
 }
 
 HEX_TARGET("ssse3")
 size_t decodeSsse3(const char* text, size_t length, const uint8_t pad[4], uint8_t* out,
-                   bool* sawZero) {
+                   bool* sawZero, bool* allDigits) {
   const __m128i padBytes = _mm_set1_epi32(padWord(pad));
-  __m128i least = _mm_set1_epi8(-1);
+  __m128i least = _mm_set1_epi8(-1), anyBad = _mm_setzero_si128();
   size_t i = 0;
   for (; i + 16 <= length; i += 16) {
     const auto* in = reinterpret_cast<const __m128i*>(text + 2 * i);
-    const __m128i packed =
-        _mm_packus_epi16(pairsSsse3(_mm_loadu_si128(in)), pairsSsse3(_mm_loadu_si128(in + 1)));
+    const __m128i packed = _mm_packus_epi16(pairsSsse3(_mm_loadu_si128(in), &anyBad),
+                                            pairsSsse3(_mm_loadu_si128(in + 1), &anyBad));
     const __m128i bytes = _mm_xor_si128(packed, padBytes);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), bytes);
     least = _mm_min_epu8(least, bytes);
   }
   *sawZero = hasZeroByte(least);
+  *allDigits = _mm_movemask_epi8(_mm_cmpeq_epi8(anyBad, _mm_setzero_si128())) == 0xFFFF;
   return i;
 }
 
 // --- AVX2: the SSSE3 steps on two 128-bit lanes at once ----------------------
 
-HEX_INLINE("avx2") __m256i pairsAvx2(__m256i c) {
+HEX_INLINE("avx2") bool hasZeroByte256(__m256i least) {
+  return hasZeroByte(
+      _mm_min_epu8(_mm256_castsi256_si128(least), _mm256_extracti128_si256(least, 1)));
+}
+
+HEX_INLINE("avx2") __m256i pairsAvx2(__m256i c, __m256i* anyBad) {
   const __m256i low4 = _mm256_set1_epi8(0x0F);
   const __m256i high = _mm256_and_si256(_mm256_srli_epi16(c, 4), low4);
   const __m256i low = _mm256_and_si256(c, low4);
   const __m256i bad =
       _mm256_and_si256(_mm256_shuffle_epi8(_mm256_broadcastsi128_si256(highBadSsse3()), high),
                        _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(lowBadSsse3()), low));
+  *anyBad = _mm256_or_si256(*anyBad, bad);
   const __m256i add = _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(highAddSsse3()), high);
   const __m256i value = _mm256_maddubs_epi16(_mm256_add_epi8(low, add), _mm256_set1_epi16(0x0110));
   return _mm256_and_si256(value, _mm256_cmpeq_epi16(bad, _mm256_setzero_si256()));
 }
 
 HEX_TARGET("avx2")
-size_t encodeAvx2(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out) {
+size_t encodeAvx2(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out,
+                  bool* sawZero) {
   const __m256i padBytes = _mm256_set1_epi32(padWord(pad)), low4 = _mm256_set1_epi8(0x0F);
   const __m256i table = _mm256_broadcastsi128_si256(digitTableSsse3());
   size_t i = 0;
+  __m256i least = _mm256_set1_epi8(-1);
   for (; i + 32 <= length; i += 32) {
+    const __m256i in = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
+    least = _mm256_min_epu8(least, in);
     // Bytes 0-7 | 16-23 in the low lane, 8-15 | 24-31 in the high one: the
     // per-lane interleave then gives the digits in order.
-    const __m256i x =
-        _mm256_xor_si256(_mm256_permute4x64_epi64(
-                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i)), 0xD8),
-                         padBytes);
+    const __m256i x = _mm256_xor_si256(_mm256_permute4x64_epi64(in, 0xD8), padBytes);
     const __m256i high =
         _mm256_shuffle_epi8(table, _mm256_and_si256(_mm256_srli_epi16(x, 4), low4));
     const __m256i low = _mm256_shuffle_epi8(table, _mm256_and_si256(x, low4));
@@ -187,27 +206,28 @@ size_t encodeAvx2(const uint8_t* bytes, size_t length, const uint8_t pad[4], cha
     _mm256_storeu_si256(to, _mm256_unpacklo_epi8(high, low));
     _mm256_storeu_si256(to + 1, _mm256_unpackhi_epi8(high, low));
   }
+  *sawZero = hasZeroByte256(least);
   _mm256_zeroupper();
   return i;
 }
 
 HEX_TARGET("avx2")
 size_t decodeAvx2(const char* text, size_t length, const uint8_t pad[4], uint8_t* out,
-                  bool* sawZero) {
+                  bool* sawZero, bool* allDigits) {
   const __m256i padBytes = _mm256_set1_epi32(padWord(pad));
-  __m256i least = _mm256_set1_epi8(-1);
+  __m256i least = _mm256_set1_epi8(-1), anyBad = _mm256_setzero_si256();
   size_t i = 0;
   for (; i + 32 <= length; i += 32) {
     const auto* in = reinterpret_cast<const __m256i*>(text + 2 * i);
     // Packing works per lane: bytes 0-7, 16-23, 8-15, 24-31; put them in order.
-    const __m256i packed = _mm256_packus_epi16(pairsAvx2(_mm256_loadu_si256(in)),
-                                               pairsAvx2(_mm256_loadu_si256(in + 1)));
+    const __m256i packed = _mm256_packus_epi16(pairsAvx2(_mm256_loadu_si256(in), &anyBad),
+                                               pairsAvx2(_mm256_loadu_si256(in + 1), &anyBad));
     const __m256i bytes = _mm256_xor_si256(_mm256_permute4x64_epi64(packed, 0xD8), padBytes);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), bytes);
     least = _mm256_min_epu8(least, bytes);
   }
-  *sawZero =
-      hasZeroByte(_mm_min_epu8(_mm256_castsi256_si128(least), _mm256_extracti128_si256(least, 1)));
+  *sawZero = hasZeroByte256(least);
+  *allDigits = _mm256_testz_si256(anyBad, anyBad);
   _mm256_zeroupper();
   return i;
 }
@@ -215,14 +235,14 @@ size_t decodeAvx2(const char* text, size_t length, const uint8_t pad[4], uint8_t
 // The bytes a path handled; the rest go through the tables with the pad in
 // phase, as every path works in multiples of 4.
 size_t encodeBlocks(Level level, const uint8_t* bytes, size_t length, const uint8_t pad[4],
-                    char* out) {
+                    char* out, bool* sawZero) {
   switch (level) {
     case Level::avx2:
-      return encodeAvx2(bytes, length, pad, out);
+      return encodeAvx2(bytes, length, pad, out, sawZero);
     case Level::ssse3:
-      return encodeSsse3(bytes, length, pad, out);
+      return encodeSsse3(bytes, length, pad, out, sawZero);
     case Level::sse2:
-      return encodeSse2(bytes, length, pad, out);
+      return encodeSse2(bytes, length, pad, out, sawZero);
     case Level::scalar:
       break;
   }
@@ -230,18 +250,26 @@ size_t encodeBlocks(Level level, const uint8_t* bytes, size_t length, const uint
 }
 
 size_t decodeBlocks(Level level, const char* text, size_t length, const uint8_t pad[4],
-                    uint8_t* out, bool* sawZero) {
+                    uint8_t* out, bool* sawZero, bool* allDigits) {
   switch (level) {
     case Level::avx2:
-      return decodeAvx2(text, length, pad, out, sawZero);
+      return decodeAvx2(text, length, pad, out, sawZero, allDigits);
     case Level::ssse3:
-      return decodeSsse3(text, length, pad, out, sawZero);
+      return decodeSsse3(text, length, pad, out, sawZero, allDigits);
     case Level::sse2:
-      return decodeSse2(text, length, pad, out, sawZero);
+      return decodeSse2(text, length, pad, out, sawZero, allDigits);
     case Level::scalar:
       break;
   }
   return 0;
+}
+
+bool allHexDigits(const char* text, size_t pairs) {
+  for (size_t i = 0; i < 2 * pairs; ++i) {
+    const char c = text[i];
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
+  }
+  return true;
 }
 
 Level detectBestLevel() {
@@ -272,15 +300,21 @@ Level bestLevel() {
   return best;
 }
 
-void encode(Level level, const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out) {
-  const size_t done = encodeBlocks(level, bytes, length, pad, out);
+bool encode(Level level, const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out) {
+  bool sawZero = false;
+  const size_t done = encodeBlocks(level, bytes, length, pad, out, &sawZero);
   encodeScalar(bytes + done, length - done, pad, out + 2 * done);
+  return sawZero || std::memchr(bytes + done, 0, length - done) != nullptr;
 }
 
-size_t decode(Level level, const char* text, size_t length, const uint8_t pad[4], uint8_t* out) {
-  bool sawZero = false;  // somewhere in the blocks: then look from the start
-  const size_t done = decodeBlocks(level, text, length, pad, out, &sawZero);
+size_t decode(Level level, const char* text, size_t length, const uint8_t pad[4], uint8_t* out,
+              bool* allDigits) {
+  bool sawZero = false;      // somewhere in the blocks: then look from the start
+  bool blockDigits = false;  // the scalar path does not track it
+  const size_t done = decodeBlocks(level, text, length, pad, out, &sawZero, &blockDigits);
   decodeScalar(text + 2 * done, length - done, pad, out + done);
+  if (allDigits != nullptr)
+    *allDigits = blockDigits && allHexDigits(text + 2 * done, length - done);
   const size_t from = sawZero ? 0 : done;
   const void* zero = std::memchr(out + from, 0, length - from);
   return zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - out) : length;
@@ -290,12 +324,13 @@ size_t decode(Level level, const char* text, size_t length, const uint8_t pad[4]
 
 namespace brovane::cipher {
 
-void encodeHexXor(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out) {
-  hexpath::encode(hexpath::bestLevel(), bytes, length, pad, out);
+bool encodeHexXor(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out) {
+  return hexpath::encode(hexpath::bestLevel(), bytes, length, pad, out);
 }
 
-size_t decodeHexXor(const char* text, size_t length, const uint8_t pad[4], uint8_t* out) {
-  return hexpath::decode(hexpath::bestLevel(), text, length, pad, out);
+size_t decodeHexXor(const char* text, size_t length, const uint8_t pad[4], uint8_t* out,
+                    bool* allDigits) {
+  return hexpath::decode(hexpath::bestLevel(), text, length, pad, out, allDigits);
 }
 
 }  // namespace brovane::cipher

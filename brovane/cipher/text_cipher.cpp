@@ -51,13 +51,18 @@ zelk::Text encryptText(const char* text, size_t length, const char* key, uint32_
   bodyPad(keyOrDefault(key), maskedSalt, salt, pad);
 
   // Written in full below, terminator included: no zero fill needed.
-  const size_t cipherLength = 2 * (headerLength + length);
-  zelk::Text cipherText(static_cast<char*>(zelk::heapAllocUncleared(cipherLength + 1)));
+  const size_t blockLength = 2 * (headerLength + length);
+  zelk::Text cipherText(static_cast<char*>(zelk::heapAllocUncleared(blockLength + 1)));
   const uint8_t noPad[4] = {};
   encodeHexXor(header, headerLength, noPad, cipherText.get());
-  encodeHexXor(reinterpret_cast<const uint8_t*>(text), length, pad,
-               cipherText.get() + 2 * headerLength);
-  cipherText.get()[cipherLength] = '\0';
+  size_t textLength = length;
+  if (encodeHexXor(reinterpret_cast<const uint8_t*>(text), length, pad,
+                   cipherText.get() + 2 * headerLength))  // the text ends at a zero byte
+    textLength = static_cast<size_t>(static_cast<const char*>(std::memchr(text, 0, length)) - text);
+  if (textLength == 0) return nullptr;
+  // The terminator, and past an early end what a zero-filled block holds.
+  const size_t cipherLength = 2 * (headerLength + textLength);
+  std::memset(cipherText.get() + cipherLength, 0, blockLength + 1 - cipherLength);
   if (resultLength != nullptr) *resultLength = cipherLength;
   return cipherText;
 }
@@ -81,8 +86,15 @@ zelk::Text decryptText(const char* cipherText, size_t length, const char* key,
   const size_t bodyLength = blockLength - headerLength;
   zelk::Text plain(static_cast<char*>(zelk::heapAllocUncleared(bodyLength + 1)));
   plain.get()[bodyLength] = '\0';
+  bool allDigits = false;
   const size_t plainLength = decodeHexXor(cipherText + 2 * headerLength, bodyLength, pad,
-                                          reinterpret_cast<uint8_t*>(plain.get()));
+                                          reinterpret_cast<uint8_t*>(plain.get()), &allDigits);
+  // Only a non-digit can be a zero character that ends the cipher text early.
+  if (!allDigits || std::memchr(cipherText, 0, 2 * headerLength) != nullptr)
+    if (const void* end = std::memchr(cipherText, 0, length))
+      return decryptText(cipherText,
+                         static_cast<size_t>(static_cast<const char*>(end) - cipherText), key,
+                         resultLength);
   if (plainLength == 0) return nullptr;
   if (resultLength != nullptr) *resultLength = plainLength;
   return plain;

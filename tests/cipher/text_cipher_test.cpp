@@ -85,6 +85,40 @@ TEST(TextCipher, DecryptionCutsAtTheFirstZeroByte) {
   }
 }
 
+// Texts come with Lua's length, which counts past a zero byte: the text and
+// the cipher text end at their first zero, wherever in a block or tail it is.
+TEST(TextCipher, ZeroByteWithinTheLengthEndsTheText) {
+  std::mt19937 random(4103);
+  for (size_t length : {1u, 5u, 31u, 32u, 33u, 100u, 300u}) {
+    const std::string text = randomBytes(random, length, false);
+    for (size_t cut = 0; cut < length; cut += 1 + cut / 3) {
+      std::string withZero = text;
+      withZero[cut] = '\0';
+      size_t gotLength = 99;
+      const zelk::Text ours =
+          brovane::cipher::encryptText(withZero.data(), length, "k", 42, 7, &gotLength);
+      const std::string expected =
+          cut == 0 ? "<none>" : referenceEncrypt(text.substr(0, cut), "k", 42, 7);
+      ASSERT_EQ(textOrNone(ours), expected) << length << " " << cut;
+      ASSERT_EQ(gotLength, cut == 0 ? 0 : expected.size());
+      if (ours) {
+        ASSERT_EQ(ours.get()[gotLength], '\0');
+      }
+    }
+    const std::string cipherText = referenceEncrypt(text, "k", 43, 9);
+    for (size_t cut = 0; cut < cipherText.size(); cut += 1 + cut / 5) {
+      std::string withZero = cipherText + "00";
+      withZero[cut] = '\0';
+      size_t gotLength = 99;
+      const zelk::Text plain =
+          brovane::cipher::decryptText(withZero.data(), withZero.size(), "k", &gotLength);
+      const std::string expected = cut < 18 ? "<none>" : text.substr(0, (cut - 16) / 2);
+      ASSERT_EQ(textOrNone(plain), expected) << length << " " << cut;
+      ASSERT_EQ(gotLength, plain ? expected.size() : 0u);
+    }
+  }
+}
+
 TEST(TextCipher, EmptyKeysShortAndEmptyTexts) {
   const zelk::Text withDefault = brovane::cipher::encryptText("abc", 3, "", 77, 9);
   EXPECT_EQ(textOrNone(withDefault), referenceEncrypt("abc", defaultKey, 77, 9));
