@@ -264,6 +264,10 @@ size_t decodeBlocks(Level level, const char* text, size_t length, const uint8_t 
   return 0;
 }
 
+const void* firstZeroByte(const uint8_t* bytes, size_t length) {  // memchr takes no null
+  return length == 0 ? nullptr : std::memchr(bytes, 0, length);
+}
+
 bool allHexDigits(const char* text, size_t pairs) {
   for (size_t i = 0; i < 2 * pairs; ++i) {
     const char c = text[i];
@@ -304,7 +308,7 @@ bool encode(Level level, const uint8_t* bytes, size_t length, const uint8_t pad[
   bool sawZero = false;
   const size_t done = encodeBlocks(level, bytes, length, pad, out, &sawZero);
   encodeScalar(bytes + done, length - done, pad, out + 2 * done);
-  return sawZero || std::memchr(bytes + done, 0, length - done) != nullptr;
+  return sawZero || firstZeroByte(bytes + done, length - done) != nullptr;
 }
 
 size_t decode(Level level, const char* text, size_t length, const uint8_t pad[4], uint8_t* out,
@@ -316,7 +320,7 @@ size_t decode(Level level, const char* text, size_t length, const uint8_t pad[4]
   if (allDigits != nullptr)
     *allDigits = blockDigits && allHexDigits(text + 2 * done, length - done);
   const size_t from = sawZero ? 0 : done;
-  const void* zero = std::memchr(out + from, 0, length - from);
+  const void* zero = firstZeroByte(out + from, length - from);
   return zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - out) : length;
 }
 
