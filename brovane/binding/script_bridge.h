@@ -50,6 +50,7 @@ class ScriptBridge {
   // textAt with Lua's length of the value in *length (0 for null): a text
   // of that many bytes, which may hold a zero byte before its end.
   const char* textAndLengthAt(int distance, size_t* length);
+
   // pushText for a text whose length the caller knows: Lua need not measure it.
   void pushTextOfLength(const char* text, size_t length);  // null pushes nil
 

@@ -19,17 +19,16 @@ const char* keyOrDefault(const char* key);
 // The mask byte for a draw of a 0..32767 generator: 2 to 255.
 uint8_t maskByteFromDraw(int draw);
 
-// The cipher text of text under key, text being its bytes before the first
-// zero byte among length, salted with tick and
-// mask; the empty text gives the missing text. *resultLength, when given,
-// receives the result's length.
+// The cipher text under key, salted with tick and mask, of text: its bytes
+// before the first zero byte among length. The empty text gives the missing
+// text. *resultLength, when given, receives the result's length.
 zelk::Text encryptText(const char* text, size_t length, const char* key, uint32_t tick,
                        uint8_t mask, size_t* resultLength = nullptr);
 
-// The plain text of a cipher text, its characters before the first zero
-// character among length: the decrypted bytes
-// up to the first zero byte; missing when none remain or the cipher text has
-// fewer than 9 whole bytes. *resultLength as for encryptText.
+// The plain text of a cipher text (its characters before the first zero
+// character among length): the decrypted bytes up to the first zero byte;
+// missing when none remain or the cipher text has fewer than 9 whole bytes.
+// *resultLength as for encryptText.
 zelk::Text decryptText(const char* cipherText, size_t length, const char* key,
                        size_t* resultLength = nullptr);
 
