@@ -1,6 +1,7 @@
 // client_exports.cpp: the client exports and their globals: the connection
 // object, lastPacket and the disconnected flag.
 #include <atomic>
+#include <mutex>
 
 #include "binding/number.h"
 #include "binding/script_bridge.h"
@@ -16,6 +17,10 @@ struct ClientGlobals {
   ClientConnection clientConnection;
   PacketStore lastPacket;
   std::atomic<int32_t> disconnectedFlag{0};
+  // Held by a callback from its staleness check to its last effect, and by
+  // 连接 while it sets the flag: an old slot's event that passed the check
+  // just before a reconnect cannot land after the reconnect's own result.
+  std::mutex eventMutex;
 };
 
 ClientGlobals* client = nullptr;
@@ -52,7 +57,10 @@ extern "C" int ZELK_LUA_CC brovane_connect(lua_State* L) {
   const int32_t port = brovane::truncateToInt32(scriptBridge().toNumber(1));
   const zelk::Text address = scriptBridge().toText(2);
   const int ok = client->clientConnection.open(address.get(), port, brovane_eventCallback, 0);
-  client->disconnectedFlag = ok ? 0 : 1;
+  {
+    std::lock_guard<std::mutex> lock(client->eventMutex);
+    client->disconnectedFlag = ok ? 0 : 1;
+  }
   scriptBridge().pushBoolean(ok);
   return 1;
 }
@@ -91,6 +99,7 @@ extern "C" int ZELK_LUA_CC brovane_isDisconnected(lua_State* L) {
 extern "C" void ZELK_STDCALL brovane_eventCallback(uint32_t, uint32_t event, uintptr_t record,
                                                    uint32_t byteCount) {
   const auto* io = reinterpret_cast<const brovane::net::IoRecord*>(record);
+  std::lock_guard<std::mutex> lock(client->eventMutex);
   const int32_t held = client->clientConnection.connectionId();
   if (held != 0 && io != nullptr && io->slot != held) return;
   if (event == brovane::net::dataEvent)
