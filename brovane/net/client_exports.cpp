@@ -67,9 +67,9 @@ extern "C" int ZELK_LUA_CC brovane_connect(lua_State* L) {
 
 extern "C" int ZELK_LUA_CC brovane_sendData(lua_State* L) {
   scriptBridge().setState(L);
-  const brovane::net::OwnText data(scriptBridge().toText(1).release());
+  const char* data = scriptBridge().textAt(1);  // read in place: it stays on the stack
   const int32_t number = brovane::truncateToInt32(scriptBridge().toNumber(2));
-  scriptBridge().pushBoolean(client->clientConnection.sendFrame(number, data.get()));
+  scriptBridge().pushBoolean(client->clientConnection.sendFrame(number, data));
   return 1;
 }
 

@@ -3,8 +3,6 @@
 
 #include <cstring>
 
-#include "heap_sys.h"
-
 namespace brovane::net {
 
 size_t frameLength(const char* text) { return frameEnvelope + zelk::textLength(text); }
@@ -31,8 +29,6 @@ std::vector<uint8_t> buildFrame(int32_t number, const char* text) {
   writeFrame(frame.data(), number, text, payload);
   return frame;
 }
-
-void OwnTextDeleter::operator()(char* text) const { zelk::sys::heapRelease(text); }
 
 void PacketStore::replace(zelk::Bytes chunk) {
   zelk::Bytes old;

@@ -17,13 +17,6 @@ size_t frameLength(const char* text);        // the frame of this text, in bytes
 void writeFrame(uint8_t* out, int32_t number, const char* payload, size_t payloadLength);
 std::vector<uint8_t> buildFrame(int32_t number, const char* text);
 
-// A text this library made on its heap (the bridge's copies), given back
-// without the tolerant free's probing: the probe costs two system calls.
-struct OwnTextDeleter {
-  void operator()(char* text) const;
-};
-using OwnText = std::unique_ptr<char, OwnTextDeleter>;
-
 // lastPacket: replaced by each chunk, taken once. One mutex covers both, so a
 // chunk is never read after it was freed, nor freed twice.
 class PacketStore {
