@@ -30,4 +30,8 @@ void heapFree(const void* block) {
   if (isReleasable(block)) sys::heapRelease(const_cast<void*>(block));
 }
 
+void heapFreeOwn(void* block) {
+  if (block != nullptr) sys::heapRelease(block);
+}
+
 }  // namespace zelk

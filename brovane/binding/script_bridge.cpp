@@ -198,6 +198,12 @@ const char* ScriptBridge::textAndLengthAt(int distance, size_t* length) {
   return onStack(state_, distance) ? lua_tolstring(state_, -distance, length) : nullptr;
 }
 
+bool ScriptBridge::numberAt(int distance, double* value) {
+  if (!onStack(state_, distance) || lua_type(state_, -distance) != LUA_TYPE_NUMBER) return false;
+  *value = lua_tonumber(state_, -distance);
+  return true;
+}
+
 void ScriptBridge::pushTextOfLength(const char* text, size_t length) {
   if (text == nullptr)
     lua_pushnil(state_);

@@ -51,6 +51,10 @@ class ScriptBridge {
   // of that many bytes, which may hold a zero byte before its end.
   const char* textAndLengthAt(int distance, size_t* length);
 
+  // Whether the value at distance k is a Lua number (a text that reads as
+  // one is not), and then its value in *value.
+  bool numberAt(int distance, double* value);
+
   // pushText for a text whose length the caller knows: Lua need not measure it.
   void pushTextOfLength(const char* text, size_t length);  // null pushes nil
 

@@ -10,21 +10,29 @@ using brovane::split::Span;
 
 Span spanOf(const char* text) { return Span{zelk::orEmpty(text), zelk::textLength(text)}; }
 
+// The field number; a Lua number that its text form gives back exactly is
+// taken as it is, sparing Lua's formatting and our parsing.
+double fieldNumberAt(brovane::ScriptBridge& bridge) {
+  double number = 0;
+  if (bridge.numberAt(1, &number) && brovane::split::readsBackExactly(number)) return number;
+  return brovane::split::fieldNumber(bridge.textAt(1));
+}
+
 // The texts are borrowed from the stack (they stay there until we return),
-// which spares a copy of what may be a long text on every call.
+// which spares a copy of what may be a long text on every call; the field is
+// pushed straight from the text, and Lua copies it.
 int splitText(lua_State* L) {
   brovane::ScriptBridge& bridge = scriptBridge();
   bridge.setState(L);
   const Span text = spanOf(bridge.textAt(3));
   const Span separator = spanOf(bridge.textAt(2));
-  const double number = brovane::split::fieldNumber(bridge.textAt(1));
+  const double number = fieldNumberAt(bridge);
   Span field{};
   if (!brovane::split::pickField(text, separator, number, &field)) {
     bridge.pushBoolean(0);
     return 1;
   }
-  const zelk::Text copy = zelk::copyTextBytes(field.bytes, field.length);
-  bridge.pushText(copy.get());
+  bridge.pushTextOfLength(field.bytes, field.length);
   return 1;
 }
 

@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 
 #include "text.h"
 
@@ -89,7 +90,14 @@ double parseDecimal(const char* text) {
 
 double fieldNumber(const char* text) {
   if (zelk::textLength(text) == 0) return 0.0;
+  // Full-width forms all begin with A3; without one the text reads as it is.
+  if (std::strchr(text, '\xA3') == nullptr) return parseDecimal(text);
   return parseDecimal(withAsciiForms(text).get());
+}
+
+bool readsBackExactly(double number) {
+  if (!(number > -1e14 && number < 1e14)) return false;  // NaN too
+  return number == static_cast<double>(static_cast<int64_t>(number));
 }
 
 bool separatorOccurs(Span text, Span separator) {

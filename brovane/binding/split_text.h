@@ -21,4 +21,10 @@ bool pickField(Span text, Span separator, double number, Span* field);
 // without hexadecimal forms or words. No number gives 0.
 double fieldNumber(const char* text);
 
+// Whether a field number that Lua holds as a number reads back from its text
+// form (%.14g) as exactly itself, known without formatting it: integers
+// below 1e14 in magnitude print every digit. Fractions may round (Lua prints
+// 3.000000000000001 as 3), larger values too; they take the text path.
+bool readsBackExactly(double number);
+
 }  // namespace brovane::split

@@ -2,7 +2,6 @@
 #include "cipher/cipher_exports.h"
 
 #include <cstdlib>
-#include <utility>
 
 #include "binding/script_bridge.h"
 #include "cipher/clock.h"
@@ -13,14 +12,27 @@ namespace brovane::cipher {
 
 namespace {
 
-// A result slot owns the last result text of one export. Trivially
-// destructible on purpose: only unload frees it, whenever the loader runs
-// unload relative to the C++ static destructors.
+// A result slot owns the last result text of one export. Its block is
+// reused by the next result that fits it without wasting much of it: long
+// results then cost no fresh pages on every call. Trivially destructible on
+// purpose: only unload frees it, whenever the loader runs unload relative to
+// the C++ static destructors.
 struct ResultSlot {
   char* text;
-  void replace(zelk::Text result) {
-    zelk::heapFree(text);
-    text = result.release();
+  size_t capacity;
+
+  // A block of at least size bytes, its content left to the caller.
+  char* reserve(size_t size) {
+    if (text != nullptr && size <= capacity && capacity - size <= size + 4096) return text;
+    clear();  // first: the heap may hand its block straight back
+    text = static_cast<char*>(zelk::heapAllocUncleared(size));
+    capacity = size;
+    return text;
+  }
+  void clear() {
+    zelk::heapFreeOwn(text);
+    text = nullptr;
+    capacity = 0;
   }
 };
 
@@ -31,10 +43,10 @@ ResultSlot decryptResult{};  // 解密's last result
 // the low 15 bits of a draw are as uniform as the whole.
 int drawFromGenerator() { return std::rand() % 32768; }
 
-// Stores result, of length bytes, in slot (freeing what it held) and pushes
-// it: a missing result pushes nil.
-int pushResult(ResultSlot& slot, zelk::Text result, size_t length) {
-  slot.replace(std::move(result));
+// Pushes the result of length bytes that slot holds; an empty result leaves
+// the slot empty and pushes nil.
+int pushResult(ResultSlot& slot, size_t length) {
+  if (length == 0) slot.clear();
   scriptBridge().pushTextOfLength(slot.text, length);
   return 1;
 }
@@ -48,10 +60,9 @@ int encrypt(lua_State* L) {
   const char* key = bridge.textAt(1);
   const uint32_t tick = sys::tickCount();
   const uint8_t mask = maskByteFromDraw(drawFromGenerator());
-  encryptResult.replace(nullptr);  // the heap may hand its block straight back
-  size_t length = 0;
-  zelk::Text result = encryptText(text, textLength, key, tick, mask, &length);
-  return pushResult(encryptResult, std::move(result), length);
+  if (textLength == 0) return pushResult(encryptResult, 0);
+  char* out = encryptResult.reserve(encryptedCapacity(textLength));
+  return pushResult(encryptResult, encryptInto(text, textLength, key, tick, mask, out));
 }
 
 int decrypt(lua_State* L) {
@@ -60,17 +71,16 @@ int decrypt(lua_State* L) {
   size_t cipherLength = 0;
   const char* cipherText = bridge.textAndLengthAt(2, &cipherLength);
   const char* key = bridge.textAt(1);
-  decryptResult.replace(nullptr);
-  size_t length = 0;
-  zelk::Text result = decryptText(cipherText, cipherLength, key, &length);
-  return pushResult(decryptResult, std::move(result), length);
+  if (decryptedCapacity(cipherLength) <= 1) return pushResult(decryptResult, 0);
+  char* out = decryptResult.reserve(decryptedCapacity(cipherLength));
+  return pushResult(decryptResult, decryptInto(cipherText, cipherLength, key, out));
 }
 
 }  // namespace
 
 void releaseResultSlots() {
-  decryptResult.replace(nullptr);
-  encryptResult.replace(nullptr);
+  decryptResult.clear();
+  encryptResult.clear();
 }
 
 }  // namespace brovane::cipher

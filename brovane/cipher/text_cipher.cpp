@@ -39,10 +39,11 @@ const char* keyOrDefault(const char* key) { return zelk::textLength(key) ? key :
 
 uint8_t maskByteFromDraw(int draw) { return static_cast<uint8_t>(2 + (draw * 253) / 32767); }
 
-zelk::Text encryptText(const char* text, size_t length, const char* key, uint32_t tick,
-                       uint8_t mask, size_t* resultLength) {
-  if (resultLength != nullptr) *resultLength = 0;
-  if (length == 0) return nullptr;
+size_t encryptedCapacity(size_t length) { return 2 * (headerLength + length) + 1; }
+
+size_t encryptInto(const char* text, size_t length, const char* key, uint32_t tick, uint8_t mask,
+                   char* out) {
+  if (length == 0) return 0;
   uint8_t salt[4], header[headerLength], pad[4];
   writeLittleEndian(salt, tick);
   uint8_t* maskedSalt = header + 4;
@@ -50,28 +51,26 @@ zelk::Text encryptText(const char* text, size_t length, const char* key, uint32_
   writeLittleEndian(header, ~uint32_t{mask} ^ readLittleEndian(maskedSalt));
   bodyPad(keyOrDefault(key), maskedSalt, salt, pad);
 
-  // Written in full below, terminator included: no zero fill needed.
-  const size_t blockLength = 2 * (headerLength + length);
-  zelk::Text cipherText(static_cast<char*>(zelk::heapAllocUncleared(blockLength + 1)));
   const uint8_t noPad[4] = {};
-  encodeHexXor(header, headerLength, noPad, cipherText.get());
+  encodeHexXor(header, headerLength, noPad, out);
   size_t textLength = length;
   if (encodeHexXor(reinterpret_cast<const uint8_t*>(text), length, pad,
-                   cipherText.get() + 2 * headerLength))  // the text ends at a zero byte
+                   out + 2 * headerLength))  // the text ends at a zero byte
     textLength = static_cast<size_t>(static_cast<const char*>(std::memchr(text, 0, length)) - text);
-  if (textLength == 0) return nullptr;
-  // The terminator, and past an early end what a zero-filled block holds.
+  if (textLength == 0) return 0;
   const size_t cipherLength = 2 * (headerLength + textLength);
-  std::memset(cipherText.get() + cipherLength, 0, blockLength + 1 - cipherLength);
-  if (resultLength != nullptr) *resultLength = cipherLength;
-  return cipherText;
+  out[cipherLength] = '\0';
+  return cipherLength;
 }
 
-zelk::Text decryptText(const char* cipherText, size_t length, const char* key,
-                       size_t* resultLength) {
-  if (resultLength != nullptr) *resultLength = 0;
+size_t decryptedCapacity(size_t length) {
+  const size_t blockLength = length / 2;
+  return blockLength <= headerLength ? 1 : blockLength - headerLength + 1;
+}
+
+size_t decryptInto(const char* cipherText, size_t length, const char* key, char* out) {
   const size_t blockLength = length / 2;  // an odd last character is ignored
-  if (blockLength <= headerLength) return nullptr;
+  if (blockLength <= headerLength) return 0;
   uint8_t header[headerLength], salt[4], pad[4];
   const uint8_t noPad[4] = {};
   decodeHexXor(cipherText, headerLength, noPad, header);
@@ -81,20 +80,40 @@ zelk::Text decryptText(const char* cipherText, size_t length, const char* key,
   for (int i = 0; i < 4; ++i) salt[i] = maskedSalt[i] ^ mask;
   bodyPad(keyOrDefault(key), maskedSalt, salt, pad);
 
-  // One byte longer, every byte written: the text ends at the first zero
-  // byte that decryption gives, or at the terminator after the last byte.
+  // Every byte written: the text ends at the first zero byte that
+  // decryption gives, or at the terminator after the last byte.
   const size_t bodyLength = blockLength - headerLength;
-  zelk::Text plain(static_cast<char*>(zelk::heapAllocUncleared(bodyLength + 1)));
-  plain.get()[bodyLength] = '\0';
   bool allDigits = false;
   const size_t plainLength = decodeHexXor(cipherText + 2 * headerLength, bodyLength, pad,
-                                          reinterpret_cast<uint8_t*>(plain.get()), &allDigits);
+                                          reinterpret_cast<uint8_t*>(out), &allDigits);
+  out[bodyLength] = '\0';
   // Only a non-digit can be a zero character that ends the cipher text early.
   if (!allDigits || std::memchr(cipherText, 0, 2 * headerLength) != nullptr)
     if (const void* end = std::memchr(cipherText, 0, length))
-      return decryptText(cipherText,
-                         static_cast<size_t>(static_cast<const char*>(end) - cipherText), key,
-                         resultLength);
+      return decryptInto(cipherText,
+                         static_cast<size_t>(static_cast<const char*>(end) - cipherText), key, out);
+  return plainLength;
+}
+
+zelk::Text encryptText(const char* text, size_t length, const char* key, uint32_t tick,
+                       uint8_t mask, size_t* resultLength) {
+  if (resultLength != nullptr) *resultLength = 0;
+  if (length == 0) return nullptr;
+  const size_t capacity = encryptedCapacity(length);
+  // Zero-filled past the result, as a block of exactly its size would be.
+  zelk::Text cipherText(static_cast<char*>(zelk::heapAlloc(capacity)));
+  const size_t cipherLength = encryptInto(text, length, key, tick, mask, cipherText.get());
+  if (cipherLength == 0) return nullptr;
+  if (resultLength != nullptr) *resultLength = cipherLength;
+  return cipherText;
+}
+
+zelk::Text decryptText(const char* cipherText, size_t length, const char* key,
+                       size_t* resultLength) {
+  if (resultLength != nullptr) *resultLength = 0;
+  if (length / 2 <= headerLength) return nullptr;
+  zelk::Text plain(static_cast<char*>(zelk::heapAllocUncleared(decryptedCapacity(length))));
+  const size_t plainLength = decryptInto(cipherText, length, key, plain.get());
   if (plainLength == 0) return nullptr;
   if (resultLength != nullptr) *resultLength = plainLength;
   return plain;

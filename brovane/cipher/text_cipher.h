@@ -19,16 +19,31 @@ const char* keyOrDefault(const char* key);
 // The mask byte for a draw of a 0..32767 generator: 2 to 255.
 uint8_t maskByteFromDraw(int draw);
 
-// The cipher text under key, salted with tick and mask, of text: its bytes
-// before the first zero byte among length. The empty text gives the missing
-// text. *resultLength, when given, receives the result's length.
+// The room encryptInto needs for a text of length bytes: 16 + 2n + 1.
+size_t encryptedCapacity(size_t length);
+
+// The cipher text under key, salted with tick and mask, of text (its bytes
+// before the first zero byte among length), written to out with its
+// terminator; returns its length, 0 for the empty text (out then untouched).
+size_t encryptInto(const char* text, size_t length, const char* key, uint32_t tick, uint8_t mask,
+                   char* out);
+
+// The room decryptInto needs for a cipher text of length characters.
+size_t decryptedCapacity(size_t length);
+
+// The plain text of a cipher text (its characters before the first zero
+// character among length), written to out with its terminator: the
+// decrypted bytes up to the first zero byte. Returns its length, 0 when none
+// remain or the cipher text has fewer than 9 whole bytes.
+size_t decryptInto(const char* cipherText, size_t length, const char* key, char* out);
+
+// encryptInto into a new block: the missing text when empty. *resultLength,
+// when given, receives the result's length.
 zelk::Text encryptText(const char* text, size_t length, const char* key, uint32_t tick,
                        uint8_t mask, size_t* resultLength = nullptr);
 
-// The plain text of a cipher text (its characters before the first zero
-// character among length): the decrypted bytes up to the first zero byte;
-// missing when none remain or the cipher text has fewer than 9 whole bytes.
-// *resultLength as for encryptText.
+// decryptInto into a new block: the missing text when empty. *resultLength
+// as for encryptText.
 zelk::Text decryptText(const char* cipherText, size_t length, const char* key,
                        size_t* resultLength = nullptr);
 

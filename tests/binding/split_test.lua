@@ -83,6 +83,25 @@ check(member_count(), 0, "member_count without arguments")
 check(member_count(10203, 0), 3, "member_count of numbers")
 check(split_text(10203, 0, 2), "2", "split_text of numbers")
 
+-- A field number held as a number gives what its text form gives, also
+-- where that form rounds (2.9999999999999996 and 3.000000000000001 print as
+-- 3) and at the tolerances.
+local numbers = {
+  0, -0, 1, 2, 3, 4, 5, -1, 2.5, 0.9999999999999999, 1 - 0.00000005, 1 - 0.0000001,
+  1 - 0.00000011, 2.9999999999999996, 3.000000000000001, 3 - 1e-15, 3.0000000999999, 3.0000001,
+  3.00000010000001, 3.9999999999999996, 99999999999999, 1e14, 123456789012345, 2 ^ 53, 2 ^ 53 + 2,
+  1e300, -1e300, 1 / 0, -1 / 0, 0 / 0, 1e-300,
+}
+for _, text in ipairs({"a,b,c", "a,b,c,", ",a,b", "a"}) do
+  for _, n in ipairs(numbers) do
+    local what = "(" .. quoted(text, ",", n) .. ")"
+    check(split_text(text, ",", n), split_text(text, ",", tostring(n)), "split_text" .. what)
+    check(subroutine1(text, ",", n), split_text(text, ",", tostring(n)), "subroutine1" .. what)
+  end
+end
+check(split_text("a,b,c", ",", 2.9999999999999996), "c", "a number that prints as 3")
+check(split_text("a,b,c,d", ",", 3.000000000000001), "c", "a number just above 3")
+
 -- A long text: fields far from the start, and a count on the whole.
 local pieces = {}
 for i = 1, 100000 do pieces[i] = tostring(i) end

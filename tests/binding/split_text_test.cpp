@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -129,6 +132,63 @@ TEST(SplitText, FieldNumberFromText) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(brovane::split::fieldNumber(c.text), c.number) << (c.text ? c.text : "(null)");
+}
+
+// Lua's text form of a number.
+std::string luaText(double number) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.14g", number);
+  return text;
+}
+
+// A number taken as it is must be exactly what its text form reads as.
+void expectReadsBackExactly(double number) {
+  if (!brovane::split::readsBackExactly(number)) return;
+  const std::string text = luaText(number);
+  ASSERT_EQ(brovane::split::fieldNumber(text.c_str()), number) << text;
+}
+
+TEST(SplitText, NumbersTakenAsTheyAreReadBackFromTheirText) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double infinity = std::numeric_limits<double>::infinity();
+  const struct {
+    double number;
+    bool taken;  // whether it may skip the text form
+  } cases[] = {
+      {0, true},
+      {-0.0, true},
+      {1, true},
+      {7, true},
+      {-3, true},
+      {99999999999999, true},  // 14 digits: printed in full
+      {-99999999999999, true},
+      {1e14, false},             // 15 digits: %.14g prints 1e+14
+      {123456789012345, false},  // printed as 1.2345678901234e+14
+      {9007199254740993.0, false},
+      {1e300, false},
+      {2.5, false},
+      {2.9999999999999996, false},  // prints as 3
+      {3.000000000000001, false},   // prints as 3
+      {1 - 0.00000005, false},
+      {3.0000001, false},
+      {nan, false},
+      {infinity, false},
+      {-infinity, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(brovane::split::readsBackExactly(c.number), c.taken) << luaText(c.number);
+    expectReadsBackExactly(c.number);
+  }
+  std::mt19937_64 random(20261208);
+  std::uniform_int_distribution<int> digits(0, 17);
+  std::uniform_real_distribution<double> unit(-1, 1);
+  for (int round = 0; round < 200000; ++round) {
+    const double scale = std::pow(10.0, digits(random));
+    const double number = unit(random) * scale;
+    expectReadsBackExactly(number);
+    expectReadsBackExactly(std::trunc(number));
+    expectReadsBackExactly(std::nextafter(std::trunc(number), infinity));
+  }
 }
 
 }  // namespace

@@ -141,4 +141,24 @@ check(decrypt(encrypt(12.5, 7), "7"), "12.5", "numbers as text and key")
 -- A long text.
 local long = string.rep(gbk, 20000)
 check(decrypt(encrypt(long, "k"), "k"), long, "long round trip")
+
+-- Results of very different lengths in turn, each whole and nothing more:
+-- a later result may reuse the block of an earlier, longer one.
+local lengths = {100000, 3, 70000, 1, 0, 5000, 100000, 17, 2, 40000, 39999}
+for _, n in ipairs(lengths) do
+  local text = string.rep("ab\214\208", n):sub(1, n)
+  local cipherText = encrypt(text, "key")
+  if n == 0 then
+    check(cipherText, nil, "empty text between long ones")
+  else
+    check(#cipherText, 16 + 2 * n, "cipher text of " .. n .. " bytes")
+    check(decrypt(cipherText, "key"), text, "round trip of " .. n .. " bytes")
+  end
+end
+-- Ends found inside a result after a long one: the short text alone.
+check(decrypt(encrypt(long, "k"), "k"), long, "long round trip again")
+check(decrypt(buildBlock("ab\0c", "k", {1, 2, 3, 4}, 9), "k"), "ab", "zero inside after long")
+check(decrypt(encrypt(long, "k"), "k"), long, "and long once more")
+check(decrypt(buildBlock("\0abc", "k", {1, 2, 3, 4}, 9), "k"), nil, "zero first after long")
+check(encrypt("x\0yz", "k"):len(), 18, "a text cut at its zero byte after long ones")
 print("cipher_test: ok")

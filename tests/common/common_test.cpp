@@ -29,6 +29,14 @@ TEST(TolerantFree, ReleasesHeapBlocks) {
   zelk::heapFree(block);
 }
 
+TEST(OwnFree, GivesBackTheLibrarysBlocksAndIgnoresNull) {
+  zelk::heapFreeOwn(nullptr);
+  zelk::heapFreeOwn(zelk::heapAlloc(32));
+  zelk::heapFreeOwn(zelk::heapAllocUncleared(1 << 20));  // a leak or bad free shows under ASan
+  zelk::Text text = zelk::copyText("owned");
+  EXPECT_STREQ(text.get(), "owned");
+}
+
 TEST(HeapAlloc, IsZeroFilled) {
   zelk::Text block(static_cast<char*>(zelk::heapAlloc(4096)));
   for (int i = 0; i < 4096; ++i) ASSERT_EQ(block.get()[i], 0);
@@ -42,10 +50,10 @@ struct BytesCase {
 
 TEST(TextFromBytes, KeepsTheBytesBeforeTheFirstZero) {
   const BytesCase cases[] = {
-      {"abc", 3, "abc"},           // no zero byte
-      {"ab\0cd", 5, "ab"},         // cut at the zero
-      {"\0abc", 4, nullptr},       // nothing remains
-      {"", 0, nullptr},            // empty
+      {"abc", 3, "abc"},              // no zero byte
+      {"ab\0cd", 5, "ab"},            // cut at the zero
+      {"\0abc", 4, nullptr},          // nothing remains
+      {"", 0, nullptr},               // empty
       {"\xB0\xA1z", 3, "\xB0\xA1z"},  // GBK bytes pass unchanged
   };
   for (const BytesCase& c : cases) {
@@ -84,9 +92,9 @@ TEST(DirectoryLength, CutsAtTheLastSeparatorOutsideDoubleByteCharacters) {
       {"\\x", 0, 0},
       {"client.exe", 10, 0},
       {"", 0, 0},
-      {"C:\\\x95\\\\a.exe", 5, 5},     // 0x5C after a lead byte is no separator
-      {"C:\\\x95\\a.exe", 2, 2},       // the only real one is after C:
-      {"C:\\dir\\\xB0", 6, 6},         // a lead byte at the end stands alone
+      {"C:\\\x95\\\\a.exe", 5, 5},  // 0x5C after a lead byte is no separator
+      {"C:\\\x95\\a.exe", 2, 2},    // the only real one is after C:
+      {"C:\\dir\\\xB0", 6, 6},      // a lead byte at the end stands alone
   };
   for (const Case& c : cases) {
     EXPECT_EQ(zelk::directoryLength(c.path, '\\', gbkLead), c.whole) << c.path;
