@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "binding/field_blocks.h"
 #include "text.h"
 
 namespace brovane::split {
@@ -100,22 +101,32 @@ bool readsBackExactly(double number) {
   return number == static_cast<double>(static_cast<int64_t>(number));
 }
 
+// Separators of whole characters (nearly all) go a block at a time; one that
+// ends in a lone lead byte restarts the character stepping after each match,
+// which the character-by-character walk does.
+
 bool separatorOccurs(Span text, Span separator) {
-  return scanFields(text, separator, [](Span) { return false; }) != 0;
+  if (!wholeCharacters(separator))
+    return scanFields(text, separator, [](Span) { return false; }) != 0;
+  size_t at;
+  return MatchCursor(text, separator).next(&at);
 }
 
 size_t countFields(Span text, Span separator) {
-  size_t fields = 0;
-  const size_t matches = scanFields(text, separator, [&fields](Span) { return ++fields, true; });
-  return matches == 0 ? 0 : fields;
+  if (!wholeCharacters(separator)) {
+    size_t fields = 0;
+    const size_t matches = scanFields(text, separator, [&fields](Span) { return ++fields, true; });
+    return matches == 0 ? 0 : fields;
+  }
+  MatchCursor separators(text, separator);
+  const uint64_t matches = separators.skip(UINT64_MAX);
+  if (matches == 0) return 0;
+  return static_cast<size_t>(matches) + (separators.end() < text.length);  // a last field
 }
 
-bool pickField(Span text, Span separator, double number, Span* field) {
-  if (!(number - 1.0 >= -tolerance)) return false;  // below 1 (or NaN)
-  // Field m = number truncated; the walk stops once the count is known to
-  // reach number within the tolerance (the upper check cannot fail then).
-  const uint64_t wanted =
-      number < 18446744073709551616.0 ? static_cast<uint64_t>(number) : UINT64_MAX;
+namespace {
+
+bool pickFieldByWalk(Span text, Span separator, double number, uint64_t wanted, Span* field) {
   uint64_t seen = 0;
   bool found = false;
   const size_t matches = scanFields(text, separator, [&](Span current) {
@@ -124,7 +135,39 @@ bool pickField(Span text, Span separator, double number, Span* field) {
   });
   if (matches == 0) return false;                                    // separator absent
   if (number - static_cast<double>(seen) > tolerance) return false;  // above the count
-  return found;  // a number in [1 - tolerance, 1) truncates to 0: no field
+  return found;
+}
+
+// Field `wanted` lies between separators wanted - 1 and wanted (or the text's
+// ends); it exists when text remains after separator wanted - 1. When number
+// lies above wanted by more than the tolerance, field wanted + 1 must exist too.
+bool pickFieldByBlocks(Span text, Span separator, double number, uint64_t wanted, Span* field) {
+  MatchCursor separators(text, separator);
+  size_t start = 0, at = 0;
+  if (wanted >= 2) {
+    if (separators.skip(wanted - 1) < wanted - 1) return false;
+    start = separators.end();
+    if (start >= text.length) return false;  // the text ends with separator wanted - 1
+  }
+  const bool closed = separators.next(&at);
+  if (wanted == 1 && !closed) return false;  // separator absent
+  const size_t end = closed ? at : text.length;
+  if (number - static_cast<double>(wanted) > tolerance &&
+      !(closed && separators.end() < text.length))
+    return false;  // above the count
+  *field = Span{text.bytes + start, end - start};
+  return true;
+}
+
+}  // namespace
+
+bool pickField(Span text, Span separator, double number, Span* field) {
+  if (!(number - 1.0 >= -tolerance)) return false;  // below 1 (or NaN)
+  const uint64_t wanted =
+      number < 18446744073709551616.0 ? static_cast<uint64_t>(number) : UINT64_MAX;
+  if (wanted == 0) return false;  // [1 - tolerance, 1) truncates to 0: no field
+  return wholeCharacters(separator) ? pickFieldByBlocks(text, separator, number, wanted, field)
+                                    : pickFieldByWalk(text, separator, number, wanted, field);
 }
 
 }  // namespace brovane::split

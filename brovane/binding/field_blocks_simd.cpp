@@ -1,0 +1,99 @@
+// field_blocks_simd.cpp: the masks of 64-byte blocks in SSE2 and AVX2,
+// chosen at run time, and byte by byte for processors without SSE2.
+#include <immintrin.h>
+
+#include <initializer_list>
+
+#include "binding/field_blocks.h"
+
+// Own stack alignment: a 32-bit host may call us with a 4-byte aligned stack.
+#define BLOCK_TARGET(isa) __attribute__((target(isa), force_align_arg_pointer))
+
+namespace brovane::split::blockpath {
+
+namespace {
+
+void masksScalar(const unsigned char* bytes, size_t blocks, unsigned char byte, uint64_t* equal,
+                 uint64_t* high) {
+  for (size_t b = 0; b < blocks; ++b, bytes += 64) {
+    uint64_t e = 0, h = 0;
+    for (unsigned i = 0; i < 64; ++i) {
+      e |= uint64_t{bytes[i] == byte} << i;
+      h |= uint64_t{bytes[i] >= 0x80} << i;
+    }
+    equal[b] = e, high[b] = h;
+  }
+}
+
+BLOCK_TARGET("sse2")
+void masksSse2(const unsigned char* bytes, size_t blocks, unsigned char byte, uint64_t* equal,
+               uint64_t* high) {
+  const __m128i wanted = _mm_set1_epi8(static_cast<char>(byte));
+  for (size_t b = 0; b < blocks; ++b, bytes += 64) {
+    uint64_t e = 0, h = 0;
+    for (unsigned i = 0; i < 4; ++i) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * i));
+      e |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, wanted)))} << 16 * i;
+      h |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(v))} << 16 * i;  // the top bits
+    }
+    equal[b] = e, high[b] = h;
+  }
+}
+
+BLOCK_TARGET("avx2")
+void masksAvx2(const unsigned char* bytes, size_t blocks, unsigned char byte, uint64_t* equal,
+               uint64_t* high) {
+  const __m256i wanted = _mm256_set1_epi8(static_cast<char>(byte));
+  for (size_t b = 0; b < blocks; ++b, bytes += 64) {
+    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
+    const __m256i upper = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 32));
+    const uint32_t equalLow =
+        static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, wanted)));
+    const uint32_t equalUpper =
+        static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(upper, wanted)));
+    equal[b] = uint64_t{equalLow} | uint64_t{equalUpper} << 32;
+    high[b] = uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(low))} |
+              uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(upper))} << 32;
+  }
+  _mm256_zeroupper();
+}
+
+Level detectBestLevel() {
+  for (Level level : {Level::avx2, Level::sse2})
+    if (runs(level)) return level;
+  return Level::scalar;
+}
+
+}  // namespace
+
+bool runs(Level level) {
+  __builtin_cpu_init();
+  switch (level) {
+    case Level::avx2:
+      return __builtin_cpu_supports("avx2");
+    case Level::sse2:
+      return __builtin_cpu_supports("sse2");
+    case Level::scalar:
+      return true;
+  }
+  return false;
+}
+
+Level bestLevel() {
+  static const Level best = detectBestLevel();
+  return best;
+}
+
+MaskFunction maskFunction(Level level) {
+  switch (level) {
+    case Level::avx2:
+      return masksAvx2;
+    case Level::sse2:
+      return masksSse2;
+    case Level::scalar:
+      break;
+  }
+  return masksScalar;
+}
+
+}  // namespace brovane::split::blockpath
