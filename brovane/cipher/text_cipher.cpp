@@ -22,20 +22,49 @@ void writeLittleEndian(uint8_t* bytes, uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
+// A key as the pad needs it: the XOR of its bytes and its length.
+struct KeyFold {
+  uint8_t bytes;
+  size_t length;
+};
+
+// Eight key bytes at a time; the order of XORs does not matter.
+constexpr KeyFold foldOf(const char* key, size_t length) {
+  uint64_t folded8 = 0;
+  size_t j = 0;
+  for (; j + 8 <= length; j += 8) {
+    uint64_t word = 0;
+    for (size_t i = 0; i < 8; ++i) word |= uint64_t{static_cast<uint8_t>(key[j + i])} << 8 * i;
+    folded8 ^= word;
+  }
+  folded8 ^= folded8 >> 32;
+  folded8 ^= folded8 >> 16;
+  folded8 ^= folded8 >> 8;
+  auto folded = static_cast<uint8_t>(folded8);
+  for (; j < length; ++j) folded ^= static_cast<uint8_t>(key[j]);
+  return KeyFold{folded, length};
+}
+
+constexpr KeyFold defaultKeyFold = foldOf(defaultKey, sizeof defaultKey - 1);
+
+KeyFold keyFold(const char* key) {
+  const size_t length = zelk::textLength(key);
+  return length ? foldOf(key, length) : defaultKeyFold;
+}
+
 // The pad of the body: byte i is XORed with every masked key byte (key byte
 // j XOR the masked salt byte j % 4, folded into one byte, as XOR allows) and
 // with salt byte (keyLength + i) % 4, the step counter running on from the
-// key's steps.
+// key's steps. Masked salt byte r meets the key (length - r + 3) / 4 times.
 void bodyPad(const char* key, const uint8_t maskedSalt[4], const uint8_t salt[4], uint8_t pad[4]) {
-  const size_t keyLength = std::strlen(key);
-  uint8_t folded = 0;
-  for (size_t j = 0; j < keyLength; ++j) folded ^= static_cast<uint8_t>(key[j]) ^ maskedSalt[j % 4];
-  for (size_t i = 0; i < 4; ++i) pad[i] = folded ^ salt[(keyLength + i) % 4];
+  const KeyFold fold = keyFold(key);
+  uint8_t folded = fold.bytes;
+  for (size_t r = 0; r < 4; ++r)
+    if ((fold.length + 3 - r) / 4 % 2) folded ^= maskedSalt[r];
+  for (size_t i = 0; i < 4; ++i) pad[i] = folded ^ salt[(fold.length + i) % 4];
 }
 
 }  // namespace
-
-const char* keyOrDefault(const char* key) { return zelk::textLength(key) ? key : defaultKey; }
 
 uint8_t maskByteFromDraw(int draw) { return static_cast<uint8_t>(2 + (draw * 253) / 32767); }
 
@@ -49,7 +78,7 @@ size_t encryptInto(const char* text, size_t length, const char* key, uint32_t ti
   uint8_t* maskedSalt = header + 4;
   for (int i = 0; i < 4; ++i) maskedSalt[i] = salt[i] ^ mask;
   writeLittleEndian(header, ~uint32_t{mask} ^ readLittleEndian(maskedSalt));
-  bodyPad(keyOrDefault(key), maskedSalt, salt, pad);
+  bodyPad(key, maskedSalt, salt, pad);
 
   const uint8_t noPad[4] = {};
   encodeHexXor(header, headerLength, noPad, out);
@@ -78,7 +107,7 @@ size_t decryptInto(const char* cipherText, size_t length, const char* key, char*
       static_cast<uint8_t>(~(readLittleEndian(header) ^ readLittleEndian(header + 4)));
   const uint8_t* maskedSalt = header + 4;
   for (int i = 0; i < 4; ++i) salt[i] = maskedSalt[i] ^ mask;
-  bodyPad(keyOrDefault(key), maskedSalt, salt, pad);
+  bodyPad(key, maskedSalt, salt, pad);
 
   // Every byte written: the text ends at the first zero byte that
   // decryption gives, or at the terminator after the last byte.

@@ -13,18 +13,16 @@
 
 namespace brovane::cipher {
 
-// The key in force: the default key when the given one is empty.
-const char* keyOrDefault(const char* key);
-
 // The mask byte for a draw of a 0..32767 generator: 2 to 255.
 uint8_t maskByteFromDraw(int draw);
 
 // The room encryptInto needs for a text of length bytes: 16 + 2n + 1.
 size_t encryptedCapacity(size_t length);
 
-// The cipher text under key, salted with tick and mask, of text (its bytes
-// before the first zero byte among length), written to out with its
-// terminator; returns its length, 0 for the empty text (out then untouched).
+// The cipher text under key (an empty or missing key is the default key),
+// salted with tick and mask, of text (its bytes before the first zero byte
+// among length), written to out with its terminator; returns its length, 0
+// for the empty text (out then untouched).
 size_t encryptInto(const char* text, size_t length, const char* key, uint32_t tick, uint8_t mask,
                    char* out);
 
