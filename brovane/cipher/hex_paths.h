@@ -7,7 +7,7 @@
 
 namespace brovane::cipher::hexpath {
 
-enum class Level { scalar, sse2, ssse3, avx2 };
+enum class Level { scalar, sse2, ssse3, avx2, avx512 };  // avx512: AVX-512BW decoding
 
 bool runs(Level level);  // whether this processor has the instructions
 Level bestLevel();       // the fastest path that runs here

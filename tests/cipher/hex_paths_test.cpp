@@ -17,7 +17,10 @@ namespace hexpath = brovane::cipher::hexpath;
 const struct {
   Level level;
   const char* name;
-} vectorPaths[] = {{Level::sse2, "sse2"}, {Level::ssse3, "ssse3"}, {Level::avx2, "avx2"}};
+} vectorPaths[] = {{Level::sse2, "sse2"},
+                   {Level::ssse3, "ssse3"},
+                   {Level::avx2, "avx2"},
+                   {Level::avx512, "avx512"}};
 
 // Lengths around every block size of the paths, and some large ones.
 std::vector<size_t> testLengths() {
@@ -118,7 +121,14 @@ TEST(HexPaths, DecodeMatchesTheTablesWithAnInvalidCharacterAnywhere) {
       const std::string text = std::string(start, 'x') + randomHex(random, 2 * length);
       expectSameDecode(path.level, text, start, randomPad(random, length % 2 == 0));
       expectSameDecode(path.level, text + "7", start, randomPad(random, false));  // odd end
-      if (length > 100) continue;
+      if (length > 100) {  // long: a few places, one of them past every block
+        for (size_t position : {start, text.size() / 2, text.size() - 1, text.size() - 9}) {
+          std::string spoiled = text;
+          spoiled[position] = invalidCharacters[pick(random)];
+          expectSameDecode(path.level, spoiled, start, randomPad(random, false));
+        }
+        continue;
+      }
       for (size_t position = start; position < text.size(); ++position) {
         std::string spoiled = text;
         spoiled[position] = invalidCharacters[pick(random)];
@@ -151,7 +161,7 @@ TEST(HexPaths, DecodeFindsTheFirstZeroByte) {
   const Pad pad = randomPad(random, false);
   for (const auto& path : vectorPaths) {
     if (!hexpath::runs(path.level)) continue;
-    for (size_t length : {1u, 15u, 16u, 17u, 33u, 64u, 100u, 1000u})
+    for (size_t length : {1u, 15u, 16u, 17u, 33u, 64u, 100u, 1000u, 1100u, 4099u})
       for (size_t zeroAt = 0; zeroAt < length; zeroAt += 1 + zeroAt / 8) {
         std::string text = randomHex(random, 2 * length);
         for (size_t i = 0; i < length; ++i) {
