@@ -16,7 +16,8 @@ MatchCursor::MatchCursor(Span text, Span separator, blockpath::Level level)
     : bytes_(reinterpret_cast<const unsigned char*>(text.bytes)),
       length_(text.length),
       separator_(separator),
-      masks_(blockpath::maskFunction(level)) {
+      masks_(blockpath::maskFunction(level)),
+      count_(blockpath::countFunction(level)) {
   done_ = text.length == 0 || separator.length == 0 || text.length < separator.length;
   if (!done_) lastStart_ = text.length - separator.length;
 }
@@ -42,16 +43,33 @@ void MatchCursor::fillBatch() {
   batchNext_ = 0;
 }
 
-bool MatchCursor::nextBlock() {
+namespace {
+
+// Set bits without the processor's instruction, which the baseline lacks.
+inline uint64_t bitCount(uint64_t bits) {
+  bits -= bits >> 1 & 0x5555555555555555ull;
+  bits = (bits & 0x3333333333333333ull) + (bits >> 2 & 0x3333333333333333ull);
+  bits = (bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+  return bits * 0x0101010101010101ull >> 56;
+}
+
+}  // namespace
+
+// The next batch's masks; false past the last block.
+bool MatchCursor::nextBatch() {
   if (done_) return false;
-  if (batchNext_ == batchCount_) {
-    if (batchCount_ != 0) batchBase_ += 64 * batchCount_;
-    if (batchBase_ > lastStart_) {
-      done_ = true;
-      return false;
-    }
-    fillBatch();
+  batchBase_ = unloaded();
+  batchCount_ = batchNext_ = 0;
+  if (batchBase_ > lastStart_) {
+    done_ = true;
+    return false;
   }
+  fillBatch();
+  return true;
+}
+
+inline bool MatchCursor::nextBlock() {
+  if (batchNext_ == batchCount_ && !nextBatch()) return false;
   base_ = batchBase_ + 64 * batchNext_;
   pending_ = equal_[batchNext_] & ~trailBits(high_[batchNext_], &carry_);
   ++batchNext_;
@@ -75,13 +93,35 @@ bool MatchCursor::next(size_t* at) {
   }
 }
 
+// Between batches, the blocks that lie wholly before lastStart_ are counted
+// straight from the text, up to limit separators.
+uint64_t MatchCursor::countWholeBlocks(uint64_t limit) {
+  const size_t from = unloaded();
+  if (done_ || from > lastStart_) return 0;
+  blockpath::BlockCount count;
+  count.carry = carry_;
+  const size_t blocks = count_(bytes_ + from, (lastStart_ + 1 - from) / 64,
+                               static_cast<unsigned char>(separator_.bytes[0]), limit, &count);
+  batchBase_ = from + 64 * blocks;
+  batchCount_ = batchNext_ = 0;
+  carry_ = count.carry;
+  if (count.total) from_ = end_ = from + count.end;
+  return count.total;
+}
+
 uint64_t MatchCursor::skip(uint64_t count) {
   uint64_t passed = 0;
   // A one-byte separator matches at every candidate: whole blocks are counted.
   while (separator_.length == 1 && passed < count) {
-    while (pending_ == 0)
+    if (pending_ == 0 && batchNext_ == batchCount_) {
+      passed += countWholeBlocks(count - passed);
+      if (passed == count) break;
+    }
+    if (pending_ == 0) {
       if (!nextBlock()) return passed;
-    const auto here = static_cast<uint64_t>(__builtin_popcountll(pending_));
+      continue;
+    }
+    const uint64_t here = bitCount(pending_);
     if (here > count - passed) break;
     passed += here;
     from_ = end_ = base_ + 64 - static_cast<size_t>(__builtin_clzll(pending_));

@@ -29,6 +29,22 @@ using MaskFunction = void (*)(const unsigned char* bytes, size_t blocks, unsigne
                               uint64_t* equal, uint64_t* high);
 MaskFunction maskFunction(Level level);  // the level must run
 
+// A count of one-byte separators over whole blocks: how many, the position
+// just past the last one (from the first block counted; kept when none),
+// and the trail carry (as trailBits takes it).
+struct BlockCount {
+  uint64_t total = 0;
+  size_t end = 0;
+  uint64_t carry = 0;
+};
+
+// Counts the separators `byte` (below 0x80) of up to `blocks` blocks from
+// bytes into *count, stopping before the block that would take the total
+// past limit; returns the blocks counted.
+using CountFunction = size_t (*)(const unsigned char* bytes, size_t blocks, unsigned char byte,
+                                 uint64_t limit, BlockCount* count);
+CountFunction countFunction(Level level);  // the level must run
+
 }  // namespace blockpath
 
 // The bytes of a block that are trails of two-byte characters, given its high
@@ -61,6 +77,9 @@ class MatchCursor {
 
  private:
   bool nextBlock();  // the candidates of the next block; false past the last one
+  bool nextBatch();
+  size_t unloaded() const { return batchBase_ + 64 * batchCount_; }  // the next block to load
+  uint64_t countWholeBlocks(uint64_t limit);
   void fillBatch();
 
   static constexpr size_t batchBlocks = 8;
@@ -71,6 +90,7 @@ class MatchCursor {
   size_t lastStart_ = 0;  // the last position a separator fits at
   bool done_ = false;
   blockpath::MaskFunction masks_;
+  blockpath::CountFunction count_;
   uint64_t equal_[batchBlocks], high_[batchBlocks];
   size_t batchBase_ = 0, batchCount_ = 0, batchNext_ = 0;
   size_t base_ = 0;       // the current block's position in the text

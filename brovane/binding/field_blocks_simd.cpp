@@ -13,6 +13,20 @@ namespace brovane::split::blockpath {
 
 namespace {
 
+// Counts one block into *count unless that takes the total past limit. The
+// processor's population count, where the caller's target has one.
+__attribute__((always_inline)) inline bool countBlock(uint64_t equal, uint64_t high, size_t base,
+                                                      uint64_t limit, BlockCount* count) {
+  uint64_t carry = count->carry;
+  const uint64_t separators = equal & ~trailBits(high, &carry);
+  const auto here = static_cast<uint64_t>(__builtin_popcountll(separators));
+  if (here > limit - count->total) return false;
+  count->total += here;
+  count->carry = carry;
+  if (separators) count->end = base + 64 - static_cast<size_t>(__builtin_clzll(separators));
+  return true;
+}
+
 void masksScalar(const unsigned char* bytes, size_t blocks, unsigned char byte, uint64_t* equal,
                  uint64_t* high) {
   for (size_t b = 0; b < blocks; ++b, bytes += 64) {
@@ -58,6 +72,47 @@ void masksAvx2(const unsigned char* bytes, size_t blocks, unsigned char byte, ui
   _mm256_zeroupper();
 }
 
+size_t countScalar(const unsigned char* bytes, size_t blocks, unsigned char byte, uint64_t limit,
+                   BlockCount* count) {
+  for (size_t b = 0; b < blocks; ++b) {
+    uint64_t equal, high;
+    masksScalar(bytes + 64 * b, 1, byte, &equal, &high);
+    if (!countBlock(equal, high, 64 * b, limit, count)) return b;
+  }
+  return blocks;
+}
+
+BLOCK_TARGET("sse2")
+size_t countSse2(const unsigned char* bytes, size_t blocks, unsigned char byte, uint64_t limit,
+                 BlockCount* count) {
+  for (size_t b = 0; b < blocks; ++b) {
+    uint64_t equal, high;
+    masksSse2(bytes + 64 * b, 1, byte, &equal, &high);
+    if (!countBlock(equal, high, 64 * b, limit, count)) return b;
+  }
+  return blocks;
+}
+
+BLOCK_TARGET("avx2,popcnt")
+size_t countAvx2(const unsigned char* bytes, size_t blocks, unsigned char byte, uint64_t limit,
+                 BlockCount* count) {
+  const __m256i wanted = _mm256_set1_epi8(static_cast<char>(byte));
+  size_t b = 0;
+  for (; b < blocks; ++b) {
+    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 64 * b));
+    const __m256i upper = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 64 * b + 32));
+    const uint64_t equal =
+        uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, wanted)))} |
+        uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(upper, wanted)))}
+            << 32;
+    const uint64_t high = uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(low))} |
+                          uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(upper))} << 32;
+    if (!countBlock(equal, high, 64 * b, limit, count)) break;
+  }
+  _mm256_zeroupper();
+  return b;
+}
+
 Level detectBestLevel() {
   for (Level level : {Level::avx2, Level::sse2})
     if (runs(level)) return level;
@@ -70,7 +125,7 @@ bool runs(Level level) {
   __builtin_cpu_init();
   switch (level) {
     case Level::avx2:
-      return __builtin_cpu_supports("avx2");
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
     case Level::sse2:
       return __builtin_cpu_supports("sse2");
     case Level::scalar:
@@ -94,6 +149,18 @@ MaskFunction maskFunction(Level level) {
       break;
   }
   return masksScalar;
+}
+
+CountFunction countFunction(Level level) {
+  switch (level) {
+    case Level::avx2:
+      return countAvx2;
+    case Level::sse2:
+      return countSse2;
+    case Level::scalar:
+      break;
+  }
+  return countScalar;
 }
 
 }  // namespace brovane::split::blockpath
