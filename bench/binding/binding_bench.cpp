@@ -277,7 +277,7 @@ void benchLarge(Lua& lua, int repetitions) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 40;
+  const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
   const std::string path = argc > 2 ? argv[2] : host::defaultLibraryPath("Brovane");
   host::Library library(path);
   if (!library.loaded()) {
