@@ -9,7 +9,7 @@ namespace brovane::cipher {
 
 namespace {
 
-const char defaultKey[] = "pk4vzd9qewn2sb7fjr0mtyc5hl8xgi3oua61!?#$%^&()+-=:;.";
+constexpr char defaultKey[] = "pk4vzd9qewn2sb7fjr0mtyc5hl8xgi3oua61!?#$%^&()+-=:;.";
 
 constexpr size_t headerLength = 8;
 
