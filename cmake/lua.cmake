@@ -30,6 +30,16 @@ set(LUA51_STDCALL_FLAGS -mrtd -fno-builtin -D__CRT__NO_INLINE)
 if(BROVANE_CDECL)
   set(LUA51_STDCALL_FLAGS "")
 endif()
+# Under -mrtd a call is callee-pops unless its declaration says otherwise, so
+# every call into code not built with -mrtd must be cdecl by declaration.
+# lua_cdecl.h routes the C runtime functions that mingw declares without
+# __cdecl; loops are not turned into memset/memcpy calls (GCC's own
+# declarations of those name no convention either); arguments are stored into
+# a reserved frame, the code shape that scripts/check-callconv reads.
+if(LUA51_STDCALL_FLAGS)
+  list(APPEND LUA51_STDCALL_FLAGS -include ${CMAKE_SOURCE_DIR}/cmake/lua_cdecl.h
+       -fno-tree-loop-distribute-patterns -maccumulate-outgoing-args)
+endif()
 target_compile_options(lua51 PRIVATE -O2 ${LUA51_STDCALL_FLAGS} -w)
 target_compile_definitions(lua51 PRIVATE LUA_ANSI LUA_BUILD_AS_DLL)
 target_link_options(lua51 PRIVATE -Wl,--kill-at -static-libgcc)
