@@ -15,8 +15,8 @@
 #define LUA_CRT_NAME2(prefix, name) #prefix #name
 #define LUA_CRT_NAME(prefix, name) LUA_CRT_NAME2(prefix, name)
 
-char *__cdecl lua_crt_strncpy(char *dst, const char *src, size_t n)
-    __asm__(LUA_CRT_NAME(__USER_LABEL_PREFIX__, strncpy));
+char *__cdecl lua_crt_strncpy(char *dst, const char *src,
+                              size_t n) __asm__(LUA_CRT_NAME(__USER_LABEL_PREFIX__, strncpy));
 #define strncpy lua_crt_strncpy
 
 #endif
