@@ -34,3 +34,12 @@ fuzz: deps
 
 clean:
 	rm -rf build dist
+
+# Brovane against a cdecl Lua 5.1 DLL (BROVANE_CDECL), as most downloaded
+# Lua DLLs are: the libraries, brovane-run and the Lua-level tests only.
+.PHONY: build-win32-cdecl
+build: build-win32-cdecl
+
+build-win32-cdecl:
+	cmake --preset win32-cdecl >/dev/null
+	cmake --build --preset win32-cdecl -j$(JOBS)
