@@ -35,10 +35,11 @@ function(zelk_gtest name)
   zelk_skip_without_wine(${name})
 endfunction()
 
-# On the win32 preset a test is skipped, not failed, where Wine cannot run.
+# On a Windows preset a test is skipped, not failed, where its Wine cannot
+# run; the label "wine" counts the runs that need Wine.
 function(zelk_skip_without_wine name)
   set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77
-                       SKIP_REGULAR_EXPRESSION "wine-run: skipped")
+                       SKIP_REGULAR_EXPRESSION "wine-run: skipped" LABELS wine)
 endfunction()
 
 # A Lua test script run by brovane-run against the real library.
