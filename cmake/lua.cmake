@@ -35,7 +35,9 @@ endif()
 # lua_cdecl.h routes the C runtime functions that mingw declares without
 # __cdecl; loops are not turned into memset/memcpy calls (GCC's own
 # declarations of those name no convention either); arguments are stored into
-# a reserved frame, the code shape that scripts/check-callconv reads.
+# a reserved frame, the code shape that scripts/check-callconv reads. GCC also
+# calls libgcc's helpers (64-bit division) callee-pops under -mrtd, and they
+# cannot be redeclared: Lua 5.1 calls none, and the check would find one.
 if(LUA51_STDCALL_FLAGS)
   list(APPEND LUA51_STDCALL_FLAGS -include ${CMAKE_SOURCE_DIR}/cmake/lua_cdecl.h
        -fno-tree-loop-distribute-patterns -maccumulate-outgoing-args)
