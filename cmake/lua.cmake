@@ -27,8 +27,20 @@ list(TRANSFORM LUA_CORE APPEND .c)
 add_library(lua51 SHARED ${LUA_CORE})
 set_target_properties(lua51 PROPERTIES PREFIX "" OUTPUT_NAME lua51)
 set(LUA51_STDCALL_FLAGS -mrtd -fno-builtin -D__CRT__NO_INLINE)
-if(BROVANE_CDECL)
+if(BROVANE_CDECL OR ZELK_WIN64)
   set(LUA51_STDCALL_FLAGS "")
+endif()
+# Under -mrtd a call is callee-pops unless its declaration says otherwise, so
+# every call into code not built with -mrtd must be cdecl by declaration.
+# lua_cdecl.h routes the C runtime functions that mingw declares without
+# __cdecl; loops are not turned into memset/memcpy calls (GCC's own
+# declarations of those name no convention either); arguments are stored into
+# a reserved frame, the code shape that scripts/check-callconv reads. GCC also
+# calls libgcc's helpers (64-bit division) callee-pops under -mrtd, and they
+# cannot be redeclared: Lua 5.1 calls none, and the check would find one.
+if(LUA51_STDCALL_FLAGS)
+  list(APPEND LUA51_STDCALL_FLAGS -include ${CMAKE_SOURCE_DIR}/cmake/lua_cdecl.h
+       -fno-tree-loop-distribute-patterns -maccumulate-outgoing-args)
 endif()
 target_compile_options(lua51 PRIVATE -O2 ${LUA51_STDCALL_FLAGS} -w)
 target_compile_definitions(lua51 PRIVATE LUA_ANSI LUA_BUILD_AS_DLL)
@@ -36,7 +48,7 @@ target_link_options(lua51 PRIVATE -Wl,--kill-at -static-libgcc)
 
 # Import library with decorated stdcall names; -k drops the @N at run time.
 set(LUA51_DEF ${CMAKE_SOURCE_DIR}/cmake/lua51.def)
-if(BROVANE_CDECL)
+if(BROVANE_CDECL OR ZELK_WIN64)
   set(LUA51_DEF_USED ${CMAKE_BINARY_DIR}/lua51-cdecl.def)
   file(READ ${LUA51_DEF} def)
   string(REGEX REPLACE "@[0-9]+" "" def "${def}")
@@ -46,7 +58,7 @@ else()
 endif()
 set(LUA51_IMPLIB ${CMAKE_BINARY_DIR}/liblua51-import.a)
 add_custom_command(OUTPUT ${LUA51_IMPLIB}
-  COMMAND i686-w64-mingw32-dlltool -d ${LUA51_DEF_USED} -k -l ${LUA51_IMPLIB}
+  COMMAND ${ZELK_MINGW_PREFIX}-dlltool -d ${LUA51_DEF_USED} -k -l ${LUA51_IMPLIB}
   DEPENDS ${LUA51_DEF_USED} lua51
   COMMENT "Import library for lua51.dll")
 add_custom_target(lua51-import DEPENDS ${LUA51_IMPLIB})
