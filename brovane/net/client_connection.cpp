@@ -41,8 +41,12 @@ int ClientConnection::open(const char* address, int32_t port, EventCallback call
 }
 
 void ClientConnection::close() {
+  closeBy(Clock::now() + std::chrono::milliseconds(disconnectTimeoutMs - stopShareMs));
+}
+
+void ClientConnection::closeBy(Clock::time_point flushUntil) {
   const int32_t slot = connectionId_.exchange(0);
-  if (slot != 0) endSlot(slot);
+  if (slot != 0) endSlot(slot, flushUntil);
 }
 
 zelk::Bytes ClientConnection::takeReceived(const IoRecord* record, uint32_t byteCount) {
@@ -60,6 +64,7 @@ int ClientConnection::sendFrame(int32_t number, const char* text) {
   const int32_t slot = connectionId_;
   if (slot == 0) return 0;
   const size_t payload = zelk::textLength(text);
+  if (!roomToSend(slot, frameEnvelope + payload)) return 0;  // before the block is made
   IoRecord* record = newSendRecord(frameEnvelope + payload);
   if (record == nullptr) return 0;
   writeFrame(record->blockStart, number, text, payload);

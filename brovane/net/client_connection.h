@@ -16,7 +16,8 @@ class ClientConnection {
   virtual ClientConnection* copy() const;
   // 1 when a connection is open afterwards; a held one is ended first.
   virtual int open(const char* address, int32_t port, EventCallback callback, uint32_t value);
-  virtual void close();  // accepted sends go out, then the end
+  virtual void close();                        // accepted sends go out, then the end
+  void closeBy(Clock::time_point flushUntil);  // what is unsent by then is dropped
   virtual zelk::Bytes takeReceived(const IoRecord* record, uint32_t byteCount);
   virtual int sendData(const uint8_t* bytes, size_t length);
   int sendFrame(int32_t number, const char* text);  // built straight into the send block

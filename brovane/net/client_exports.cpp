@@ -83,8 +83,10 @@ extern "C" int ZELK_LUA_CC brovane_getPacket(lua_State* L) {
 
 extern "C" int ZELK_LUA_CC brovane_disconnect(lua_State* L) {
   scriptBridge().setState(L);
-  client->clientConnection.close();
-  brovane::net::stopEngine();
+  using namespace brovane::net;
+  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(disconnectTimeoutMs);
+  client->clientConnection.closeBy(until - std::chrono::milliseconds(stopShareMs));
+  stopEngine(until);
   return 0;  // nothing pushed, nothing returned
 }
 

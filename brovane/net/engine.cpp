@@ -2,6 +2,7 @@
 // slot tables, worker dispatch, the closed procedure, ordered sends.
 #include "engine.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -26,6 +27,7 @@ struct SlotLink {
   IoRecord* sendInFlight = nullptr;  // one send at a time keeps the wire in order
   IoRecord* queueHead = nullptr;
   IoRecord* queueTail = nullptr;
+  size_t unsent = 0;          // bytes of the sends in flight and queued
   bool ending = false;        // closeSlotSocket asked for the end
   bool receiveEnded = false;  // the closed procedure has run
 };
@@ -49,6 +51,7 @@ struct EngineState {
 
 EngineState* engine = nullptr;
 bool unloading = false;  // the loader is finalising us: no dlclose from here
+std::atomic<long> liveSendRecords{0};
 
 bool validSlot(int32_t slot) { return slot >= 1 && slot <= slotCount; }
 
@@ -79,12 +82,28 @@ void freeSlot(int32_t slot) {
   engine->slotsFreed.notify_all();
 }
 
+// A send record's bytes: those already sent and those still to send.
+size_t recordBytes(const IoRecord* record) {
+  return static_cast<size_t>(record->bufferData - record->blockStart) + record->bufferLength;
+}
+
 void releaseQueue(IoRecord* record) {
   while (record != nullptr) {
     IoRecord* next = record->next;
     releaseSendRecord(record);
     record = next;
   }
+}
+
+size_t queueBytes(const IoRecord* record) {
+  size_t bytes = 0;
+  for (; record != nullptr; record = record->next) bytes += recordBytes(record);
+  return bytes;
+}
+
+std::chrono::milliseconds leftUntil(Clock::time_point until) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+  return left.count() > 0 ? left : std::chrono::milliseconds(0);
 }
 
 IoRecord* newRecord(size_t blockSize) {
@@ -110,6 +129,7 @@ IoRecord* finishSendRecord(int32_t slot, IoRecord* record) {
       next->next = nullptr;
     }
     link->sendInFlight = next;
+    link->unsent -= recordBytes(record);
     if (next == nullptr) link->drained.notify_all();
     lastOperation = next == nullptr && link->receiveEnded;
   }
@@ -146,10 +166,9 @@ void finishSend(int32_t slot, IoRecord* record, const Completion& done) {
   if (next != nullptr) postSend(slot, next);
 }
 
-bool waitForFreeSlots(unsigned timeoutMs) {
+bool waitForFreeSlots(Clock::time_point until) {
   std::unique_lock<std::mutex> lock(engine->slotsMutex);
-  return engine->slotsFreed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                     [] { return engine->taken == 0; });
+  return engine->slotsFreed.wait_until(lock, until, [] { return engine->taken == 0; });
 }
 
 std::vector<int32_t> slotsInUse() {
@@ -199,12 +218,20 @@ void stopEngineAtUnload() {
   stopEngine();
 }
 
-int stopEngine() {
+int stopEngine() { return stopEngine(Clock::now() + std::chrono::milliseconds(stopTimeoutMs)); }
+
+int stopEngine(Clock::time_point until) {
   if (!engineRunning()) return 0;
+  using std::chrono::milliseconds;
   for (int32_t slot : slotsInUse()) closeSlotSocket(slot);
-  waitForFreeSlots(stopTimeoutMs);  // their closed procedures run before the stop keys
+  // Their closed procedures run before the stop keys; the workers keep a
+  // little time of their own even when the slots took all.
+  const milliseconds workersAtLeast(100);
+  waitForFreeSlots(until - workersAtLeast);
   for (unsigned i = 0; i < engine->workerCount; ++i) postStopKey(engine->completionPort);
-  const bool allEnded = stopWorkerPool(engine->workerThreads, stopTimeoutMs);
+  const auto workersLeft = std::max(leftUntil(until), workersAtLeast);
+  const bool allEnded =
+      stopWorkerPool(engine->workerThreads, static_cast<unsigned>(workersLeft.count()));
   engine->workerThreads = nullptr;
   closeCompletionPort(engine->completionPort);
   engine->completionPort = nullptr;
@@ -275,22 +302,23 @@ void closeSlotSocket(int32_t slot) {
   if (link->receive != nullptr) cancelOperation(link->socket, link->receive);
 }
 
-void endSlot(int32_t slot) {
+void endSlot(int32_t slot, Clock::time_point flushUntil) {
   std::shared_ptr<SlotLink> link = linkOf(slot);
   if (link == nullptr) return;
   {
     std::unique_lock<std::mutex> lock(link->mutex);
-    link->drained.wait_for(lock, std::chrono::milliseconds(drainTimeoutMs),
-                           [&] { return link->sendInFlight == nullptr || link->receiveEnded; });
+    const bool sentOut = link->drained.wait_until(
+        lock, flushUntil, [&] { return link->sendInFlight == nullptr || link->receiveEnded; });
     if (link->receiveEnded || link->ending) return;
-    shutdownSending(link->socket);
-    // Closing with data still coming in would reset the connection, and a
-    // reset can cost the peer the frames it has not read yet: the receive
-    // stays posted until the peer ends too, for a bounded time.
-    link->drained.wait_for(lock, std::chrono::milliseconds(lingerTimeoutMs),
-                           [&] { return link->receiveEnded; });
+    if (sentOut) {
+      shutdownSending(link->socket);
+      // Closing with data still coming in would reset the connection, and a
+      // reset can cost the peer the frames it has not read yet: the receive
+      // stays posted until the peer ends too, within the same time.
+      link->drained.wait_until(lock, flushUntil, [&] { return link->receiveEnded; });
+    }
   }
-  closeSlotSocket(slot);
+  closeSlotSocket(slot);  // what was not sent by now is dropped
 }
 
 IoRecord* newReceiveRecord() {
@@ -314,17 +342,25 @@ void postReceive(int32_t slot, IoRecord* record) {
 }
 
 int sendOnSlot(int32_t slot, const uint8_t* bytes, size_t length) {
-  if (length == 0) return 0;
+  if (length == 0 || !roomToSend(slot, length)) return 0;  // refused before the copy is made
   IoRecord* record = newSendRecord(length);
   if (record == nullptr) return 0;
   std::memcpy(record->blockStart, bytes, length);
   return sendRecordOnSlot(slot, record);
 }
 
+bool roomToSend(int32_t slot, size_t length) {
+  std::shared_ptr<SlotLink> link = linkOf(slot);
+  if (link == nullptr) return false;
+  std::lock_guard<std::mutex> lock(link->mutex);
+  return length <= maxUnsentBytes - link->unsent;
+}
+
 IoRecord* newSendRecord(size_t length) {
   if (length == 0 || length > UINT32_MAX) return nullptr;
   IoRecord* record = newRecord(length);
   if (record == nullptr) return nullptr;
+  ++liveSendRecords;
   record->operation = sendOperation;
   record->bufferLength = static_cast<uint32_t>(length);
   record->bufferData = record->blockStart;
@@ -341,10 +377,14 @@ int sendRecordOnSlot(int32_t slot, IoRecord* record) {
   record->link = link.get();
   {
     std::lock_guard<std::mutex> lock(link->mutex);
-    if (link->ending || link->receiveEnded) {
+    // Refused like a send the system refuses: the connection stays, and
+    // nothing accepted before is dropped.
+    if (link->ending || link->receiveEnded ||
+        record->bufferLength > maxUnsentBytes - link->unsent) {
       releaseSendRecord(record);
       return 0;
     }
+    link->unsent += record->bufferLength;
     if (link->sendInFlight != nullptr) {  // behind the sends already accepted
       (link->queueTail ? link->queueTail->next : link->queueHead) = record;
       link->queueTail = record;
@@ -372,7 +412,11 @@ int postSend(int32_t slot, IoRecord* record) {
   return firstResult < 0 ? 1 : firstResult;
 }
 
-void releaseSendRecord(IoRecord* record) { std::free(record); }  // block included
+void releaseSendRecord(IoRecord* record) {
+  if (record == nullptr) return;
+  --liveSendRecords;
+  std::free(record);  // block included
+}
 
 void closeConnection(int32_t slot, IoRecord* record) {
   SlotLink* link = record->link;
@@ -385,6 +429,7 @@ void closeConnection(int32_t slot, IoRecord* record) {
     link->receive = nullptr;
     dropped = link->queueHead;
     link->queueHead = link->queueTail = nullptr;
+    link->unsent -= queueBytes(dropped);
     lastOperation = link->sendInFlight == nullptr;
     if (!lastOperation) cancelOperation(link->socket, link->sendInFlight);
     link->drained.notify_all();
@@ -399,5 +444,14 @@ int32_t slotsTaken() {
   std::lock_guard<std::mutex> lock(engine->slotsMutex);
   return engine->taken;
 }
+
+size_t unsentBytes(int32_t slot) {
+  std::shared_ptr<SlotLink> link = linkOf(slot);
+  if (link == nullptr) return 0;
+  std::lock_guard<std::mutex> lock(link->mutex);
+  return link->unsent;
+}
+
+long sendRecordsLive() { return liveSendRecords; }
 
 }  // namespace brovane::net

@@ -2,6 +2,7 @@
 // slots and the records of the operations in flight.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -16,9 +17,16 @@ inline constexpr int32_t sendOperation = 2;
 inline constexpr uint32_t dataEvent = 1;
 inline constexpr uint32_t closedEvent = 2;
 inline constexpr uint32_t receiveBlockSize = 4096;
-inline constexpr unsigned stopTimeoutMs = 5000;    // workers, then forced
-inline constexpr unsigned drainTimeoutMs = 5000;   // queued sends before a close
-inline constexpr unsigned lingerTimeoutMs = 2000;  // the peer's end after ours
+// Bytes a connection may hold accepted but not yet sent: a peer that reads
+// slowly or never cannot make the process grow without end.
+inline constexpr size_t maxUnsentBytes = size_t{16} << 20;
+// 断开连接 ends within this, whatever the peer does: sending out, waiting for
+// the peer's end and stopping the workers share it.
+inline constexpr unsigned disconnectTimeoutMs = 4500;
+inline constexpr unsigned stopShareMs = 1000;    // of it, kept for the stop
+inline constexpr unsigned stopTimeoutMs = 5000;  // a stop on its own: workers, then forced
+
+using Clock = std::chrono::steady_clock;
 
 using EventCallback = void(ZELK_STDCALL*)(uint32_t value, uint32_t event, uintptr_t record,
                                           uint32_t byteCount);
@@ -42,10 +50,11 @@ void createEngineTables();   // load: the slot tables, all free
 void releaseEngineTables();  // unload: left alone while the engine runs
 bool engineRunning();
 
-int startEngine();             // 1 when running afterwards
-int stopEngine();              // 0 when it was not running, else 1
-bool engineMayStopAtUnload();  // stopped already, or the unload may wait for it
-void stopEngineAtUnload();     // keeps the module reference: the loader is at work
+int startEngine();                        // 1 when running afterwards
+int stopEngine();                         // 0 when it was not running, else 1
+int stopEngine(Clock::time_point until);  // the same, done by until
+bool engineMayStopAtUnload();             // stopped already, or the unload may wait for it
+void stopEngineAtUnload();                // keeps the module reference: the loader is at work
 void workerLoop();
 
 int32_t findFreeSlot();  // lowest free slot, 0 when none
@@ -54,18 +63,23 @@ void abandonSlot(int32_t slot);  // a claim whose connect failed: closes the soc
 bool attachSlot(int32_t slot, IoRecord* receive);  // associates, posts the first receive
 
 void closeSlotSocket(int32_t slot);  // ends the slot's connection; the worker frees it
-void endSlot(int32_t slot);          // sends out first, then our end, the peer's, then closes
+// Sends out first, then our end, the peer's, then closes; what is still
+// unsent at flushUntil is dropped.
+void endSlot(int32_t slot, Clock::time_point flushUntil);
 
 IoRecord* newReceiveRecord();
 void releaseReceiveRecord(IoRecord* record);
 void postReceive(int32_t slot, IoRecord* record);
 int sendOnSlot(int32_t slot, const uint8_t* bytes, size_t length);
+bool roomToSend(int32_t slot, size_t length);          // within maxUnsentBytes now
 IoRecord* newSendRecord(size_t length);                // its block is filled by the caller
 int sendRecordOnSlot(int32_t slot, IoRecord* record);  // takes the record in every case
 int postSend(int32_t slot, IoRecord* record);
 void releaseSendRecord(IoRecord* record);
 void closeConnection(int32_t slot, IoRecord* record);
 
-int32_t slotsTaken();  // for tests: slots not yet freed
+int32_t slotsTaken();              // for tests: slots not yet freed
+size_t unsentBytes(int32_t slot);  // for tests: accepted, not yet sent
+long sendRecordsLive();            // for tests: send records not yet released
 
 }  // namespace brovane::net
