@@ -1,0 +1,40 @@
+-- backpressure.lua: a peer that stops reading for a while, then reads. Sends
+-- are refused at the bound, memory stays under it, sends are accepted again
+-- once the queue drains, and exactly the frames accepted arrive, in order,
+-- byte for byte.
+local t = dofile(arg[0]:match("^(.-)[^/\\]*$") .. "net_common.lua")
+local size = 1048576
+for i = 0, 25 do t.letter_frame(i, size) end  -- made before memory is measured
+
+t.connect()
+collectgarbage("collect")
+local before = t.resident_kib()
+t.check(t.command("pause 3000"), "pause refused")
+local last = t.fill(1, 1000)
+local peak = t.resident_kib()
+t.check(last >= 1 and last < 1000, "%d frames of 1 MiB accepted without a refusal", last)
+t.check(is_disconnected() == false, "a refused send ended the connection")
+t.check(send_data(last + 1, t.letter_frame(last + 1, size)) == false, "refused, then accepted at once")
+if before and peak then
+  local grown = peak - before
+  print(string.format("backpressure: %d frames accepted, resident memory grew by %d KiB", last, grown))
+  t.check(grown < t.MAX_UNSENT_KIB + 8192, "resident memory grew by %d KiB", grown)
+end
+
+-- The peer reads again: the queue drains and sends are accepted.
+local deadline = host_clock() + 30000
+while not send_data(last + 1, t.letter_frame(last + 1, size)) do
+  t.check(host_clock() < deadline, "sends still refused long after the peer read again")
+  host_sleep(20)
+end
+last = t.fill(last + 2, 3)
+disconnect()
+
+t.connect()
+local report = t.report(-1)
+t.check(report.frames == last and report.inorder and report.bytes == last * size and
+        report.odd == 0 and report.bad == 0 and report.ended,
+        "%d frames accepted; the peer got %d (in order %s, %d bytes, %d odd)", last,
+        report.frames, tostring(report.inorder), report.bytes, report.odd)
+disconnect()
+print("backpressure: ok")
