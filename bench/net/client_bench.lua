@@ -1,6 +1,7 @@
 -- client_bench.lua: 发送数据 against LuaSocket sending the same frames from
 -- the same Lua loop, to a sink on loopback; 断开连接 and connect cycles.
 local port = tonumber(arg[1])
+local silent_port = tonumber(arg[2])  -- accepts, never reads, never closes
 local socket = require "socket"
 
 local function frame(number, payload)  -- what LuaSocket has to build in Lua
@@ -65,3 +66,25 @@ for _ = 1, cycles do
   disconnect()
 end
 print(string.format("%-28s %.0f per second", "connect + disconnect", cycles / ((host_clock() - start) / 1000)))
+
+-- A peer that never reads: 1,500 frames of 1 MiB thrown at it, then 断开连接.
+local function resident_mib()
+  local kib = host_resident_kib()
+  return kib and kib / 1024 or 0 / 0
+end
+local mib = string.rep("m", 1048576)
+collectgarbage("collect")
+local before = resident_mib()
+assert(connect("127.0.0.1", silent_port), "connect to the silent peer failed")
+local accepted, peak = 0, before
+for i = 1, 1500 do
+  if send_data(i, mib) then accepted = accepted + 1 end
+  if i % 50 == 0 then peak = math.max(peak, resident_mib()) end
+end
+peak = math.max(peak, resident_mib())
+start = host_clock()
+disconnect()
+local took = (host_clock() - start) / 1000
+print(string.format("%-28s %.0f MiB resident (%.0f before; goal < 256 MiB), %d of 1500 frames accepted",
+  "silent peer, 1,500 x 1 MiB", peak, before, accepted))
+print(string.format("%-28s %.2f s (goal < 5 s)", "disconnect, silent peer", took))
