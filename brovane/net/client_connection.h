@@ -24,6 +24,7 @@ class ClientConnection {
   virtual ~ClientConnection() = default;
 
   int32_t connectionId() const { return connectionId_; }
+  int32_t forget() { return connectionId_.exchange(0); }  // the slot, now no longer held
 
  private:
   std::atomic<int32_t> connectionId_{0};  // the held slot; read by the workers

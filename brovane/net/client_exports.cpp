@@ -32,18 +32,22 @@ void createClientGlobals() {
   if (client == nullptr) client = new ClientGlobals;
 }
 
-// A host that unloads without 断开连接 leaves the engine running. Where the
-// unload may wait, the engine stops here (sends out, workers joined); on
-// Windows it may not, and the module reference taken at start keeps the
-// code and tables alive for the workers instead.
+// Unloading. A host may unload without 断开连接, and the engine keeps this
+// module loaded while it runs, so that happens only as the process ends.
+// The decision: the frames accepted still go out, within 断开连接's time, the
+// connection ends in order, then all is freed. The workers are not relied on
+// for it: on Windows the process's end has already ended them, and the
+// loader lock forbids waiting for a running thread; this thread takes the
+// completions itself. When the engine cannot be finished (a thread ended
+// inside it, or the time ran out), its memory is left to the process's end.
 void releaseClientGlobals() {
-  if (!engineMayStopAtUnload()) return;  // workers may still call back: leave all in place
-  if (client != nullptr) client->clientConnection.destroy();
-  stopEngineAtUnload();
+  if (client == nullptr) return;
+  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(disconnectTimeoutMs);
+  if (!finishEngineAlone(client->clientConnection.forget(), until)) return;
   delete client;
   client = nullptr;
   releaseEngineTables();
-  if (!engineRunning()) releaseSocketBookkeeping();
+  releaseSocketBookkeeping();
 }
 
 }  // namespace brovane::net

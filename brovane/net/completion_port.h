@@ -34,6 +34,9 @@ bool startSockets();                              // WSAStartup 2.0; nothing to 
 CompletionPort* createCompletionPort();           // null on failure
 void closeCompletionPort(CompletionPort* port);   // completions still queued are dropped
 Completion waitCompletion(CompletionPort* port);  // blocks without a time-out
+// The same for at most timeoutMs, false when nothing came: for a thread that
+// takes the completions itself while no worker runs.
+bool waitCompletionFor(CompletionPort* port, unsigned timeoutMs, Completion* done);
 void postStopKey(CompletionPort* port);
 
 bool openStreamSocket(SocketHandle* socket);                             // an overlapped TCP socket

@@ -75,6 +75,17 @@ Completion waitCompletion(CompletionPort* port) {
   }
 }
 
+bool waitCompletionFor(CompletionPort* port, unsigned timeoutMs, Completion* done) {
+  DWORD bytes = 0;
+  ULONG_PTR key = 0;
+  OVERLAPPED* overlapped = nullptr;
+  const BOOL ok = GetQueuedCompletionStatus(port->handle, &bytes, &key, &overlapped, timeoutMs);
+  if (!ok && overlapped == nullptr) return false;  // nothing came in time
+  *done = {key, reinterpret_cast<IoRecord*>(overlapped), bytes, ok != FALSE};
+  if (key == stopKey) *done = {stopKey, nullptr, 0, true};
+  return true;
+}
+
 void postStopKey(CompletionPort* port) {
   PostQueuedCompletionStatus(port->handle, 0, stopKey, nullptr);
 }

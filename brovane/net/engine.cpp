@@ -50,8 +50,8 @@ struct EngineState {
 };
 
 EngineState* engine = nullptr;
-bool unloading = false;  // the loader is finalising us: no dlclose from here
 std::atomic<long> liveSendRecords{0};
+std::atomic<bool> callbacksOff{false};  // the library is ending: nobody reads the events
 
 bool validSlot(int32_t slot) { return slot >= 1 && slot <= slotCount; }
 
@@ -62,6 +62,7 @@ std::shared_ptr<SlotLink> linkOf(int32_t slot) {
 }
 
 void callSlot(int32_t slot, uint32_t event, IoRecord* record, uint32_t bytes) {
+  if (callbacksOff) return;
   EventCallback callback = engine->slotCallback[slot - 1];
   if (callback != nullptr)
     callback(engine->slotCallbackValue[slot - 1], event, reinterpret_cast<uintptr_t>(record),
@@ -166,6 +167,70 @@ void finishSend(int32_t slot, IoRecord* record, const Completion& done) {
   if (next != nullptr) postSend(slot, next);
 }
 
+void handleCompletion(const Completion& done) {
+  if (done.key == stopKey || done.record == nullptr) return;
+  if (!validSlot(static_cast<int32_t>(done.key))) return;
+  const auto slot = static_cast<int32_t>(done.key);
+  const int32_t operation = done.record->operation;  // the record may be gone after
+  if (operation == receiveOperation) finishReceive(slot, done.record, done);
+  if (operation == sendOperation) finishSend(slot, done.record, done);
+}
+
+// With no worker left: this thread takes one completion and handles it.
+// False when none came by until.
+bool handleOneHere(Clock::time_point until) {
+  const auto left = leftUntil(until);
+  Completion done;
+  if (left.count() == 0 ||
+      !waitCompletionFor(engine->completionPort, static_cast<unsigned>(left.count()), &done))
+    return false;
+  handleCompletion(done);
+  return true;
+}
+
+// Waits until ready() holds for the link, by until: on what the workers
+// signal, or, alone, by handling the completions on this thread.
+template <typename Ready>
+bool awaitLink(SlotLink* link, Clock::time_point until, bool alone, Ready ready) {
+  std::unique_lock<std::mutex> lock(link->mutex);
+  if (!alone) return link->drained.wait_until(lock, until, ready);
+  while (!ready()) {
+    lock.unlock();
+    const bool handled = handleOneHere(until);
+    lock.lock();
+    if (!handled) return ready();
+  }
+  return true;
+}
+
+void endSlotBy(int32_t slot, Clock::time_point flushUntil, bool alone) {
+  std::shared_ptr<SlotLink> link = linkOf(slot);
+  if (link == nullptr) return;
+  const bool sentOut = awaitLink(link.get(), flushUntil, alone, [&] {
+    return link->sendInFlight == nullptr || link->receiveEnded;
+  });
+  {
+    std::lock_guard<std::mutex> lock(link->mutex);
+    if (link->receiveEnded || link->ending) return;
+    if (sentOut) shutdownSending(link->socket);
+  }
+  // Closing with data still coming in would reset the connection, and a
+  // reset can cost the peer the frames it has not read yet: the receive
+  // stays posted until the peer ends too, within the same time.
+  if (sentOut) awaitLink(link.get(), flushUntil, alone, [&] { return link->receiveEnded; });
+  closeSlotSocket(slot);  // what was not sent by now is dropped
+}
+
+// Whether a lock of the engine is held: alone, by a thread that ended in it.
+bool heldByAnEndedThread(int32_t slot) {
+  std::unique_lock<std::mutex> slots(engine->slotsMutex, std::try_to_lock);
+  if (!slots.owns_lock()) return true;
+  SlotLink* link = validSlot(slot) ? engine->slotLink[slot - 1].get() : nullptr;
+  if (link == nullptr) return false;
+  std::unique_lock<std::mutex> lock(link->mutex, std::try_to_lock);
+  return !lock.owns_lock();
+}
+
 bool waitForFreeSlots(Clock::time_point until) {
   std::unique_lock<std::mutex> lock(engine->slotsMutex);
   return engine->slotsFreed.wait_until(lock, until, [] { return engine->taken == 0; });
@@ -211,11 +276,22 @@ int startEngine() {
   return 1;
 }
 
-bool engineMayStopAtUnload() { return !engineRunning() || canStopAtUnload(); }
-
-void stopEngineAtUnload() {
-  unloading = true;
-  stopEngine();
+bool finishEngineAlone(int32_t slot, Clock::time_point until) {
+  if (!engineRunning()) return true;
+  for (unsigned i = 0; i < engine->workerCount; ++i) postStopKey(engine->completionPort);
+  const bool workersEnded = stopWorkerPool(engine->workerThreads, aloneWorkersWaitMs);
+  engine->workerThreads = nullptr;
+  if (!workersEnded || heldByAnEndedThread(slot)) return false;  // its state is not to be trusted
+  callbacksOff = true;
+  endSlotBy(slot, until, true);
+  for (int32_t other : slotsInUse()) closeSlotSocket(other);
+  while (slotsTaken() > 0 && handleOneHere(until)) {
+  }
+  if (slotsTaken() > 0) return false;  // their records may still be in the system's hands
+  closeCompletionPort(engine->completionPort);
+  engine->completionPort = nullptr;
+  engine->running = false;
+  return true;  // the module reference stays: the loader is at work
 }
 
 int stopEngine() { return stopEngine(Clock::now() + std::chrono::milliseconds(stopTimeoutMs)); }
@@ -236,7 +312,7 @@ int stopEngine(Clock::time_point until) {
   closeCompletionPort(engine->completionPort);
   engine->completionPort = nullptr;
   engine->running = false;
-  if (allEnded && !unloading) unpinModule();  // a forced worker may still need our code
+  if (allEnded) unpinModule();  // a forced worker may still need our code
   return 1;
 }
 
@@ -244,11 +320,7 @@ void workerLoop() {
   for (;;) {
     const Completion done = waitCompletion(engine->completionPort);
     if (done.key == stopKey) return;
-    if (done.record == nullptr || !validSlot(static_cast<int32_t>(done.key))) continue;
-    const auto slot = static_cast<int32_t>(done.key);
-    const int32_t operation = done.record->operation;  // the record may be gone after
-    if (operation == receiveOperation) finishReceive(slot, done.record, done);
-    if (operation == sendOperation) finishSend(slot, done.record, done);
+    handleCompletion(done);
   }
 }
 
@@ -302,24 +374,7 @@ void closeSlotSocket(int32_t slot) {
   if (link->receive != nullptr) cancelOperation(link->socket, link->receive);
 }
 
-void endSlot(int32_t slot, Clock::time_point flushUntil) {
-  std::shared_ptr<SlotLink> link = linkOf(slot);
-  if (link == nullptr) return;
-  {
-    std::unique_lock<std::mutex> lock(link->mutex);
-    const bool sentOut = link->drained.wait_until(
-        lock, flushUntil, [&] { return link->sendInFlight == nullptr || link->receiveEnded; });
-    if (link->receiveEnded || link->ending) return;
-    if (sentOut) {
-      shutdownSending(link->socket);
-      // Closing with data still coming in would reset the connection, and a
-      // reset can cost the peer the frames it has not read yet: the receive
-      // stays posted until the peer ends too, within the same time.
-      link->drained.wait_until(lock, flushUntil, [&] { return link->receiveEnded; });
-    }
-  }
-  closeSlotSocket(slot);  // what was not sent by now is dropped
-}
+void endSlot(int32_t slot, Clock::time_point flushUntil) { endSlotBy(slot, flushUntil, false); }
 
 IoRecord* newReceiveRecord() {
   IoRecord* record = newRecord(receiveBlockSize);

@@ -23,8 +23,9 @@ inline constexpr size_t maxUnsentBytes = size_t{16} << 20;
 // 断开连接 ends within this, whatever the peer does: sending out, waiting for
 // the peer's end and stopping the workers share it.
 inline constexpr unsigned disconnectTimeoutMs = 4500;
-inline constexpr unsigned stopShareMs = 1000;    // of it, kept for the stop
-inline constexpr unsigned stopTimeoutMs = 5000;  // a stop on its own: workers, then forced
+inline constexpr unsigned stopShareMs = 1000;        // of it, kept for the stop
+inline constexpr unsigned stopTimeoutMs = 5000;      // a stop on its own: workers, then forced
+inline constexpr unsigned aloneWorkersWaitMs = 200;  // workers told to end, at unload
 
 using Clock = std::chrono::steady_clock;
 
@@ -53,8 +54,12 @@ bool engineRunning();
 int startEngine();                        // 1 when running afterwards
 int stopEngine();                         // 0 when it was not running, else 1
 int stopEngine(Clock::time_point until);  // the same, done by until
-bool engineMayStopAtUnload();             // stopped already, or the unload may wait for it
-void stopEngineAtUnload();                // keeps the module reference: the loader is at work
+// Ends the engine without relying on its workers: they are told to end
+// (on Windows the process's end has ended them already), then this thread
+// takes the completions itself while the slot sends out what it accepted and
+// ends in order, by until. False when the state could not be trusted or the
+// time ran out: the engine is then left to the process's end.
+bool finishEngineAlone(int32_t slot, Clock::time_point until);
 void workerLoop();
 
 int32_t findFreeSlot();  // lowest free slot, 0 when none
