@@ -2,12 +2,12 @@
 # both install what is missing first.
 JOBS ?= 2
 
-.PHONY: deps build build-native build-win32 test test-native test-win32 demo bench sanitize fuzz clean
+.PHONY: deps build build-native build-win32 build-win64 test test-native test-win32 demo bench sanitize fuzz clean
 
 deps:
 	@scripts/install-deps
 
-build: deps build-native build-win32
+build: deps build-native build-win32 build-win64
 
 build-native:
 	cmake --preset native >/dev/null
@@ -16,6 +16,10 @@ build-native:
 build-win32:
 	cmake --preset win32 >/dev/null
 	cmake --build --preset win32 -j$(JOBS)
+
+build-win64:
+	cmake --preset win64 >/dev/null
+	cmake --build --preset win64 -j$(JOBS)
 
 test: build
 	scripts/run-tests

@@ -27,7 +27,7 @@ list(TRANSFORM LUA_CORE APPEND .c)
 add_library(lua51 SHARED ${LUA_CORE})
 set_target_properties(lua51 PROPERTIES PREFIX "" OUTPUT_NAME lua51)
 set(LUA51_STDCALL_FLAGS -mrtd -fno-builtin -D__CRT__NO_INLINE)
-if(BROVANE_CDECL)
+if(BROVANE_CDECL OR ZELK_WIN64)
   set(LUA51_STDCALL_FLAGS "")
 endif()
 target_compile_options(lua51 PRIVATE -O2 ${LUA51_STDCALL_FLAGS} -w)
@@ -36,7 +36,7 @@ target_link_options(lua51 PRIVATE -Wl,--kill-at -static-libgcc)
 
 # Import library with decorated stdcall names; -k drops the @N at run time.
 set(LUA51_DEF ${CMAKE_SOURCE_DIR}/cmake/lua51.def)
-if(BROVANE_CDECL)
+if(BROVANE_CDECL OR ZELK_WIN64)
   set(LUA51_DEF_USED ${CMAKE_BINARY_DIR}/lua51-cdecl.def)
   file(READ ${LUA51_DEF} def)
   string(REGEX REPLACE "@[0-9]+" "" def "${def}")
@@ -46,7 +46,7 @@ else()
 endif()
 set(LUA51_IMPLIB ${CMAKE_BINARY_DIR}/liblua51-import.a)
 add_custom_command(OUTPUT ${LUA51_IMPLIB}
-  COMMAND i686-w64-mingw32-dlltool -d ${LUA51_DEF_USED} -k -l ${LUA51_IMPLIB}
+  COMMAND ${ZELK_MINGW_PREFIX}-dlltool -d ${LUA51_DEF_USED} -k -l ${LUA51_IMPLIB}
   DEPENDS ${LUA51_DEF_USED} lua51
   COMMENT "Import library for lua51.dll")
 add_custom_target(lua51-import DEPENDS ${LUA51_IMPLIB})

@@ -35,10 +35,11 @@ function(zelk_gtest name)
   zelk_skip_without_wine(${name})
 endfunction()
 
-# On the win32 preset a test is skipped, not failed, where Wine cannot run.
+# On a Windows preset a test is skipped, not failed, where its Wine cannot
+# run; the label "wine" counts the runs that need Wine.
 function(zelk_skip_without_wine name)
   set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77
-                       SKIP_REGULAR_EXPRESSION "wine-run: skipped")
+                       SKIP_REGULAR_EXPRESSION "wine-run: skipped" LABELS wine)
 endfunction()
 
 # A Lua test script run by brovane-run against the real library.
@@ -49,8 +50,14 @@ function(zelk_lua_test name script)
   zelk_skip_without_wine(${name})
 endfunction()
 
-# Calling conventions: the Windows exports are stdcall, like the Lua they serve.
-if(WIN32)
+# Calling conventions: the 32-bit Windows exports are stdcall, like the Lua
+# they serve; 64-bit Windows has one convention, so the win64 tree names none.
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(ZELK_WIN64 ON)
+  set(ZELK_MINGW_PREFIX x86_64-w64-mingw32)
+  add_compile_definitions("ZELK_STDCALL=" "ZELK_EXPORT=")
+elseif(WIN32)
+  set(ZELK_MINGW_PREFIX i686-w64-mingw32)
   add_compile_definitions("ZELK_STDCALL=__attribute__((stdcall))" "ZELK_EXPORT=")
   if(NOT BROVANE_CDECL)
     add_compile_definitions("ZELK_LUA_CC=__attribute__((stdcall))")
@@ -60,8 +67,14 @@ else()
 endif()
 
 # Absolute Unix paths reach a Windows program under Wine through drive Z:.
+# wine-run reads which Wine a tree needs from its wine-arch file.
 if(WIN32)
   set(ZELK_WINE_DRIVE "Z:")
+  if(ZELK_WIN64)
+    file(WRITE ${CMAKE_BINARY_DIR}/wine-arch "win64\n")
+  else()
+    file(WRITE ${CMAKE_BINARY_DIR}/wine-arch "win32\n")
+  endif()
 else()
   set(ZELK_WINE_DRIVE "")
 endif()

@@ -18,17 +18,9 @@ struct ExportName {
 
 // The Lua exports of Brovane (回调函数 is not one: the engine calls it).
 const ExportName exportNames[] = {
-    {"E_\xB7\xD6\xB8\xEE\xCE\xC4\xB1\xBE", "split_text"},             // E_分割文本
-    {"E_\xC8\xA1\xB3\xC9\xD4\xB1\xCA\xFD", "member_count"},           // E_取成员数
-    {"\xD7\xD3\xB3\xCC\xD0\xF2\x31", "subroutine1"},                  // 子程序1
-    {"\xBC\xD3\xC3\xDC", "encrypt"},                                  // 加密
-    {"\xBD\xE2\xC3\xDC", "decrypt"},                                  // 解密
-    {"\xC8\xA1\xBB\xFA\xC6\xF7\xC2\xEB", "machine_code"},             // 取机器码
-    {"\xC1\xAC\xBD\xD3", "connect"},                                  // 连接
-    {"\xB7\xA2\xCB\xCD\xCA\xFD\xBE\xDD", "send_data"},                // 发送数据
-    {"\xC8\xA1\xB7\xE2\xB0\xFC", "get_packet"},                       // 取封包
-    {"\xCA\xC7\xB7\xF1\xD2\xD1\xB6\xCF\xBF\xAA", "is_disconnected"},  // 是否已断开
-    {"\xB6\xCF\xBF\xAA\xC1\xAC\xBD\xD3", "disconnect"},               // 断开连接
+#define BROVANE_LUA_EXPORT(ordinal, internal, gbk, alias) {gbk, alias},
+#define BROVANE_CALLBACK_EXPORT(ordinal, internal, gbk)
+#include "export_table.inc"
 };
 
 const char usage[] =
