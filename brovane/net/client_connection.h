@@ -32,5 +32,8 @@ class ClientConnection {
 
 // A slot with a connected socket and its first receive posted, or 0.
 int32_t openSlot(uint32_t value, EventCallback callback, const char* address, int32_t port);
+// The same up to the receive: *receive is the record for attachSlot.
+int32_t connectSlot(uint32_t value, EventCallback callback, const char* address, int32_t port,
+                    IoRecord** receive);
 
 }  // namespace brovane::net

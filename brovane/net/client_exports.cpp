@@ -63,7 +63,11 @@ extern "C" int ZELK_LUA_CC brovane_connect(lua_State* L) {
   const int ok = client->clientConnection.open(address.get(), port, brovane_eventCallback, 0);
   {
     std::lock_guard<std::mutex> lock(client->eventMutex);
-    client->disconnectedFlag = ok ? 0 : 1;
+    // A peer that closes at once may have ended the connection already,
+    // its event raised before this result: the end stands.
+    const bool endedAlready =
+        ok && brovane::net::slotEnded(client->clientConnection.connectionId());
+    client->disconnectedFlag = ok && !endedAlready ? 0 : 1;
   }
   scriptBridge().pushBoolean(ok);
   return 1;

@@ -28,7 +28,8 @@ struct Completion {
   bool succeeded = false;
 };
 
-enum class IoStart { pending, completed, refused };
+// broken: refused because the connection itself is gone (reset, aborted).
+enum class IoStart { pending, completed, refused, broken };
 
 bool startSockets();                              // WSAStartup 2.0; nothing to do elsewhere
 CompletionPort* createCompletionPort();           // null on failure

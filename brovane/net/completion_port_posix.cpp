@@ -294,7 +294,9 @@ IoStart startSend(SocketHandle handle, IoRecord* record, uint32_t* sent) {
     *sent = static_cast<uint32_t>(done);
     return IoStart::completed;
   }
-  if (!wouldBlock()) return IoStart::refused;
+  if (!wouldBlock())
+    return errno == EPIPE || errno == ECONNRESET || errno == ENOTCONN ? IoStart::broken
+                                                                      : IoStart::refused;
   socket->pendingSend = record;
   rearm(*socket, handle);
   return IoStart::pending;

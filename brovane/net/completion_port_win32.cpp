@@ -39,6 +39,11 @@ bool refusedNow(int result) {
   return result == SOCKET_ERROR && WSAGetLastError() != WSA_IO_PENDING;
 }
 
+bool connectionGone(int error) {
+  return error == WSAECONNRESET || error == WSAECONNABORTED || error == WSAENOTCONN ||
+         error == WSAESHUTDOWN || error == WSAENETRESET;
+}
+
 }  // namespace
 
 bool startSockets() {
@@ -129,7 +134,8 @@ IoStart startSend(SocketHandle socket, IoRecord* record, uint32_t*) {
   DWORD sent = 0;
   const int result =
       WSASend(asSocket(socket), &buffer, 1, &sent, 0, freshOverlapped(record), nullptr);
-  return refusedNow(result) ? IoStart::refused : IoStart::pending;
+  if (!refusedNow(result)) return IoStart::pending;
+  return connectionGone(WSAGetLastError()) ? IoStart::broken : IoStart::refused;
 }
 
 void cancelOperation(SocketHandle socket, IoRecord* record) {

@@ -61,12 +61,22 @@ std::shared_ptr<SlotLink> linkOf(int32_t slot) {
   return engine->slotLink[slot - 1];
 }
 
+struct SlotEvents {  // where a slot's events go
+  EventCallback callback;
+  uint32_t value;
+};
+
+SlotEvents eventsOf(int32_t slot) {
+  return {engine->slotCallback[slot - 1], engine->slotCallbackValue[slot - 1]};
+}
+
+void raise(const SlotEvents& to, uint32_t event, IoRecord* record, uint32_t bytes) {
+  if (callbacksOff || to.callback == nullptr) return;
+  to.callback(to.value, event, reinterpret_cast<uintptr_t>(record), bytes);
+}
+
 void callSlot(int32_t slot, uint32_t event, IoRecord* record, uint32_t bytes) {
-  if (callbacksOff) return;
-  EventCallback callback = engine->slotCallback[slot - 1];
-  if (callback != nullptr)
-    callback(engine->slotCallbackValue[slot - 1], event, reinterpret_cast<uintptr_t>(record),
-             bytes);
+  raise(eventsOf(slot), event, record, bytes);
 }
 
 // The slot's last operation has ended: its socket closes, the slot is free.
@@ -462,6 +472,10 @@ int postSend(int32_t slot, IoRecord* record) {
       continue;
     }
     if (firstResult < 0) firstResult = start == IoStart::completed ? 1 : 0;
+    // A connection found gone ends now: its receive may never learn of it
+    // (seen under Wine after a reset). The slot is still ours: this record
+    // is its send in flight.
+    if (start == IoStart::broken) closeSlotSocket(slot);
     record = finishSendRecord(slot, record);
   }
   return firstResult < 0 ? 1 : firstResult;
@@ -475,21 +489,24 @@ void releaseSendRecord(IoRecord* record) {
 
 void closeConnection(int32_t slot, IoRecord* record) {
   SlotLink* link = record->link;
-  callSlot(slot, closedEvent, record, 0);
-  IoRecord* dropped = nullptr;
+  const SlotEvents events = eventsOf(slot);  // the slot is surely still ours here
   bool lastOperation = false;
   {
     std::lock_guard<std::mutex> lock(link->mutex);
     link->receiveEnded = true;
     link->receive = nullptr;
-    dropped = link->queueHead;
+    // Released here, under the lock: the send in flight may end the slot
+    // as soon as the lock is free, and a freed slot owns no records.
+    link->unsent -= queueBytes(link->queueHead);
+    releaseQueue(link->queueHead);
     link->queueHead = link->queueTail = nullptr;
-    link->unsent -= queueBytes(dropped);
     lastOperation = link->sendInFlight == nullptr;
     if (!lastOperation) cancelOperation(link->socket, link->sendInFlight);
     link->drained.notify_all();
   }
-  releaseQueue(dropped);
+  // Told after the connection stopped taking sends: a script that sees the
+  // flag sees its sends refused.
+  raise(events, closedEvent, record, 0);
   releaseReceiveRecord(record);
   if (lastOperation) freeSlot(slot);
 }
@@ -498,6 +515,13 @@ int32_t slotsTaken() {
   if (engine == nullptr) return 0;
   std::lock_guard<std::mutex> lock(engine->slotsMutex);
   return engine->taken;
+}
+
+bool slotEnded(int32_t slot) {
+  std::shared_ptr<SlotLink> link = linkOf(slot);
+  if (link == nullptr) return true;
+  std::lock_guard<std::mutex> lock(link->mutex);
+  return link->receiveEnded;
 }
 
 size_t unsentBytes(int32_t slot) {

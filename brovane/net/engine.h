@@ -83,6 +83,7 @@ int postSend(int32_t slot, IoRecord* record);
 void releaseSendRecord(IoRecord* record);
 void closeConnection(int32_t slot, IoRecord* record);
 
+bool slotEnded(int32_t slot);      // its closed procedure has run, or it is free
 int32_t slotsTaken();              // for tests: slots not yet freed
 size_t unsentBytes(int32_t slot);  // for tests: accepted, not yet sent
 long sendRecordsLive();            // for tests: send records not yet released
