@@ -75,12 +75,10 @@ int ClientConnection::sendData(const uint8_t* bytes, size_t length) {
 int ClientConnection::sendFrame(int32_t number, const char* text) {
   const int32_t slot = connectionId_;
   if (slot == 0) return 0;
-  const size_t payload = zelk::textLength(text);
-  if (!roomToSend(slot, frameEnvelope + payload)) return 0;  // before the block is made
-  IoRecord* record = newSendRecord(frameEnvelope + payload);
-  if (record == nullptr) return 0;
-  writeFrame(record->blockStart, number, text, payload);
-  return sendRecordOnSlot(slot, record);
+  uint8_t head[frameHeadBytes];
+  writeFrameHead(head, number);
+  return sendPieces(
+      slot, {{head, sizeof head}, {text, zelk::textLength(text)}, {frameEnd, sizeof frameEnd}});
 }
 
 }  // namespace brovane::net

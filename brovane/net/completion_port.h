@@ -48,8 +48,9 @@ bool associateSocket(CompletionPort* port, SocketHandle socket, uintptr_t key);
 // A receive always ends as a completion on the port (pending), or is refused.
 IoStart startReceive(SocketHandle socket, IoRecord* record);
 // A send that the platform finished at once without queuing a completion
-// reports completed with its byte count in *sent.
-IoStart startSend(SocketHandle socket, IoRecord* record, uint32_t* sent);
+// reports completed with its byte count in *sent; only when mayFinishNow,
+// else it is left to the port's threads.
+IoStart startSend(SocketHandle socket, IoRecord* record, uint32_t* sent, bool mayFinishNow);
 void cancelOperation(SocketHandle socket, IoRecord* record);  // it completes as failed
 void shutdownSending(SocketHandle socket);  // the peer sees the end after the data sent
 void closeSocket(SocketHandle socket);      // exactly once per socket

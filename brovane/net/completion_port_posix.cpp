@@ -285,10 +285,15 @@ IoStart startReceive(SocketHandle handle, IoRecord* record) {
   return IoStart::pending;
 }
 
-IoStart startSend(SocketHandle handle, IoRecord* record, uint32_t* sent) {
+IoStart startSend(SocketHandle handle, IoRecord* record, uint32_t* sent, bool mayFinishNow) {
   std::lock_guard<std::mutex> lock(registry().mutex);
   PosixSocket* socket = find(handle);
   if (socket == nullptr || socket->port == nullptr || socket->pendingSend) return IoStart::refused;
+  if (!mayFinishNow) {  // the poller sends it when the socket is writable
+    socket->pendingSend = record;
+    rearm(*socket, handle);
+    return IoStart::pending;
+  }
   const ssize_t done = send(socket->fd, record->bufferData, record->bufferLength, MSG_NOSIGNAL);
   if (done >= 0) {
     *sent = static_cast<uint32_t>(done);

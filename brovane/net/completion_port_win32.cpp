@@ -129,7 +129,7 @@ IoStart startReceive(SocketHandle socket, IoRecord* record) {
 }
 
 // Even an immediate success queues its completion (no skip mode is set).
-IoStart startSend(SocketHandle socket, IoRecord* record, uint32_t*) {
+IoStart startSend(SocketHandle socket, IoRecord* record, uint32_t*, bool) {
   WSABUF buffer = bufferOf(record);
   DWORD sent = 0;
   const int result =

@@ -126,6 +126,56 @@ IoRecord* newRecord(size_t blockSize) {
   return record;
 }
 
+IoRecord* popQueue(SlotLink* link) {
+  IoRecord* head = link->queueHead;
+  if (head == nullptr) return nullptr;
+  link->queueHead = head->next;
+  if (link->queueHead == nullptr) link->queueTail = nullptr;
+  head->next = nullptr;
+  return head;
+}
+
+// Frames go into the room left in the last queued record, the rest into a
+// new one: while a send is in flight, what follows it leaves in one send.
+// The new record is made before anything is written, so a frame is queued
+// whole or not at all. Under the link's lock.
+bool appendToQueue(SlotLink* link, int32_t slot, std::initializer_list<SendPiece> pieces,
+                   size_t total) {
+  const size_t chunk = link->sendInFlight != nullptr ? sendChunkBytes : 0;  // room for more
+  IoRecord* tail = link->queueTail;
+  const size_t room = tail != nullptr ? tail->capacity - tail->bufferLength : 0;
+  const size_t inTail = std::min(room, total);
+  IoRecord* fresh = nullptr;
+  if (total > inTail) {
+    fresh = newSendRecord(std::max(chunk, total - inTail));
+    if (fresh == nullptr) return false;
+    fresh->bufferLength = 0;
+    fresh->slot = slot;
+    fresh->link = link;
+  }
+  uint8_t* out = inTail > 0 ? tail->blockStart + tail->bufferLength : fresh->blockStart;
+  size_t outLeft = inTail > 0 ? inTail : total;
+  for (const SendPiece& piece : pieces) {
+    const auto* bytes = static_cast<const uint8_t*>(piece.bytes);
+    for (size_t left = piece.length; left > 0;) {
+      if (outLeft == 0) {  // the tail is full: on into the new record
+        out = fresh->blockStart;
+        outLeft = total - inTail;
+      }
+      const size_t step = std::min(left, outLeft);
+      std::memcpy(out, bytes, step);
+      out += step, bytes += step, left -= step, outLeft -= step;
+    }
+  }
+  if (inTail > 0) tail->bufferLength += static_cast<uint32_t>(inTail);
+  if (fresh != nullptr) {
+    fresh->bufferLength = static_cast<uint32_t>(total - inTail);
+    (tail != nullptr ? tail->next : link->queueHead) = fresh;
+    link->queueTail = fresh;
+  }
+  return true;
+}
+
 // A send record is done with: the next queued one goes in flight.
 IoRecord* finishSendRecord(int32_t slot, IoRecord* record) {
   SlotLink* link = record->link;
@@ -133,12 +183,7 @@ IoRecord* finishSendRecord(int32_t slot, IoRecord* record) {
   bool lastOperation = false;
   {
     std::lock_guard<std::mutex> lock(link->mutex);
-    next = link->queueHead;
-    if (next != nullptr) {
-      link->queueHead = next->next;
-      if (link->queueHead == nullptr) link->queueTail = nullptr;
-      next->next = nullptr;
-    }
+    next = popQueue(link);
     link->sendInFlight = next;
     link->unsent -= recordBytes(record);
     if (next == nullptr) link->drained.notify_all();
@@ -150,11 +195,22 @@ IoRecord* finishSendRecord(int32_t slot, IoRecord* record) {
 }
 
 // A connection whose closed procedure ran takes no more sends.
-IoStart startSendUnlessEnded(IoRecord* record, uint32_t* sent) {
+// The system call runs outside the link's lock, so frames queue meanwhile.
+// An end that came between the check and the start may have missed the
+// send in its cancel: the send is cancelled here then. The caller keeps the
+// link alive.
+IoStart startSendUnlessEnded(IoRecord* record, uint32_t* sent, SendFrom from) {
   SlotLink* link = record->link;
-  std::lock_guard<std::mutex> lock(link->mutex);
-  if (link->receiveEnded) return IoStart::refused;
-  return startSend(link->socket, record, sent);
+  {
+    std::lock_guard<std::mutex> lock(link->mutex);
+    if (link->receiveEnded) return IoStart::refused;
+  }
+  const IoStart start = startSend(link->socket, record, sent, from == SendFrom::worker);
+  if (start == IoStart::pending) {
+    std::lock_guard<std::mutex> lock(link->mutex);
+    if (link->receiveEnded) cancelOperation(link->socket, record);
+  }
+  return start;
 }
 
 void finishReceive(int32_t slot, IoRecord* record, const Completion& done) {
@@ -170,11 +226,11 @@ void finishSend(int32_t slot, IoRecord* record, const Completion& done) {
   if (done.succeeded && done.bytes < record->bufferLength) {  // the rest goes first
     record->bufferLength -= done.bytes;
     record->bufferData += done.bytes;
-    postSend(slot, record);
+    postSend(slot, record, SendFrom::worker);
     return;
   }
   IoRecord* next = finishSendRecord(slot, record);
-  if (next != nullptr) postSend(slot, next);
+  if (next != nullptr) postSend(slot, next, SendFrom::worker);
 }
 
 void handleCompletion(const Completion& done) {
@@ -407,18 +463,7 @@ void postReceive(int32_t slot, IoRecord* record) {
 }
 
 int sendOnSlot(int32_t slot, const uint8_t* bytes, size_t length) {
-  if (length == 0 || !roomToSend(slot, length)) return 0;  // refused before the copy is made
-  IoRecord* record = newSendRecord(length);
-  if (record == nullptr) return 0;
-  std::memcpy(record->blockStart, bytes, length);
-  return sendRecordOnSlot(slot, record);
-}
-
-bool roomToSend(int32_t slot, size_t length) {
-  std::shared_ptr<SlotLink> link = linkOf(slot);
-  if (link == nullptr) return false;
-  std::lock_guard<std::mutex> lock(link->mutex);
-  return length <= maxUnsentBytes - link->unsent;
+  return sendPieces(slot, {{bytes, length}});
 }
 
 IoRecord* newSendRecord(size_t length) {
@@ -427,44 +472,38 @@ IoRecord* newSendRecord(size_t length) {
   if (record == nullptr) return nullptr;
   ++liveSendRecords;
   record->operation = sendOperation;
+  record->capacity = static_cast<uint32_t>(length);
   record->bufferLength = static_cast<uint32_t>(length);
   record->bufferData = record->blockStart;
   return record;
 }
 
-int sendRecordOnSlot(int32_t slot, IoRecord* record) {
+int sendPieces(int32_t slot, std::initializer_list<SendPiece> pieces) {
+  size_t total = 0;
+  for (const SendPiece& piece : pieces) total += piece.length;
   std::shared_ptr<SlotLink> link = linkOf(slot);
-  if (link == nullptr) {
-    releaseSendRecord(record);
-    return 0;
-  }
-  record->slot = slot;
-  record->link = link.get();
+  if (total == 0 || total > maxUnsentBytes || link == nullptr) return 0;
+  IoRecord* start = nullptr;
   {
     std::lock_guard<std::mutex> lock(link->mutex);
     // Refused like a send the system refuses: the connection stays, and
     // nothing accepted before is dropped.
-    if (link->ending || link->receiveEnded ||
-        record->bufferLength > maxUnsentBytes - link->unsent) {
-      releaseSendRecord(record);
-      return 0;
-    }
-    link->unsent += record->bufferLength;
-    if (link->sendInFlight != nullptr) {  // behind the sends already accepted
-      (link->queueTail ? link->queueTail->next : link->queueHead) = record;
-      link->queueTail = record;
-      return 1;
-    }
-    link->sendInFlight = record;
+    if (link->ending || link->receiveEnded || total > maxUnsentBytes - link->unsent) return 0;
+    if (!appendToQueue(link.get(), slot, pieces, total)) return 0;
+    link->unsent += total;
+    if (link->sendInFlight == nullptr) start = link->sendInFlight = popQueue(link.get());
   }
-  return postSend(slot, record);
+  if (start == nullptr) return 1;
+  return postSend(slot, start, total >= directSendBytes ? SendFrom::worker : SendFrom::script);
 }
 
-int postSend(int32_t slot, IoRecord* record) {
+int postSend(int32_t slot, IoRecord* record, SendFrom from) {
+  // The record is the slot's send in flight, so the slot holds this link.
+  const std::shared_ptr<SlotLink> keep = linkOf(slot);
   int firstResult = -1;
   while (record != nullptr) {
     uint32_t sent = 0;
-    const IoStart start = startSendUnlessEnded(record, &sent);
+    const IoStart start = startSendUnlessEnded(record, &sent, from);
     if (start == IoStart::pending) return firstResult < 0 ? 1 : firstResult;
     if (start == IoStart::completed && sent < record->bufferLength) {
       record->bufferLength -= sent;

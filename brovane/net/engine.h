@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 
 #include "completion_port.h"
 #include "lua_api.h"
@@ -23,6 +24,7 @@ inline constexpr size_t maxUnsentBytes = size_t{16} << 20;
 // 断开连接 ends within this, whatever the peer does: sending out, waiting for
 // the peer's end and stopping the workers share it.
 inline constexpr unsigned disconnectTimeoutMs = 4500;
+inline constexpr size_t sendChunkBytes = 64 * 1024;  // a queued record's room for frames
 inline constexpr unsigned stopShareMs = 1000;        // of it, kept for the stop
 inline constexpr unsigned stopTimeoutMs = 5000;      // a stop on its own: workers, then forced
 inline constexpr unsigned aloneWorkersWaitMs = 200;  // workers told to end, at unload
@@ -42,6 +44,7 @@ struct IoRecord {
   uint32_t bufferLength;  // bytes to receive into, or still to send
   uint8_t* bufferData;    // the receive buffer, or the next byte to send
   uint8_t* blockStart;    // sends: the block's start
+  uint32_t capacity;      // sends: the block's size; queued frames fill it
   int32_t slot;           // the slot whose socket the record works on
   SlotLink* link;         // that slot's send queue and state
   IoRecord* next;         // the send queue behind the send in flight
@@ -76,10 +79,20 @@ IoRecord* newReceiveRecord();
 void releaseReceiveRecord(IoRecord* record);
 void postReceive(int32_t slot, IoRecord* record);
 int sendOnSlot(int32_t slot, const uint8_t* bytes, size_t length);
-bool roomToSend(int32_t slot, size_t length);          // within maxUnsentBytes now
-IoRecord* newSendRecord(size_t length);                // its block is filled by the caller
-int sendRecordOnSlot(int32_t slot, IoRecord* record);  // takes the record in every case
-int postSend(int32_t slot, IoRecord* record);
+IoRecord* newSendRecord(size_t length);  // its block is filled by the caller
+struct SendPiece {
+  const void* bytes;
+  size_t length;
+};
+// Queues the pieces as one run of bytes (a frame): 1 when accepted, 0 when
+// refused (no connection, its end, past maxUnsentBytes, refused at once).
+int sendPieces(int32_t slot, std::initializer_list<SendPiece> pieces);
+// A small frame on an idle connection is left to the workers, so that the
+// frames sent meanwhile leave with the next send, together; a large one, or
+// a worker's next send, goes to the system at once.
+enum class SendFrom { script, worker };
+inline constexpr size_t directSendBytes = 1024;  // frames this long are sent at once
+int postSend(int32_t slot, IoRecord* record, SendFrom from);
 void releaseSendRecord(IoRecord* record);
 void closeConnection(int32_t slot, IoRecord* record);
 
