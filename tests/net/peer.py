@@ -31,6 +31,7 @@ class Connection:
         self.received = bytearray()
         self.ended = threading.Event()
         self.parsed = 0  # bytes of received already cut into frames
+        self.scanned = 0  # no end mark before this offset of the frame being cut
         self.frames = []  # (number, payload)
         self.bad_frames = 0
         self.expected_frames = None  # checked when the script has ended
@@ -99,8 +100,10 @@ class Peer:
         with self.lock:
             buf = conn.received
             while True:
-                end = buf.find(END, conn.parsed + 8)
+                # where the last search ended: a long frame is not searched again and again
+                end = buf.find(END, max(conn.parsed + 8, conn.scanned))
                 if end < 0 or len(buf) - conn.parsed < 10:
+                    conn.scanned = max(conn.parsed + 8, len(buf) - 1)
                     break
                 frame = bytes(buf[conn.parsed:end + 2])
                 if frame[:2] != LEAD or frame[6:8] != START:
