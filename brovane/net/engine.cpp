@@ -27,9 +27,10 @@ struct SlotLink {
   IoRecord* sendInFlight = nullptr;  // one send at a time keeps the wire in order
   IoRecord* queueHead = nullptr;
   IoRecord* queueTail = nullptr;
-  size_t unsent = 0;          // bytes of the sends in flight and queued
-  bool ending = false;        // closeSlotSocket asked for the end
-  bool receiveEnded = false;  // the closed procedure has run
+  size_t unsent = 0;            // bytes of the sends in flight and queued
+  IoRecord* posting = nullptr;  // a send whose start call has not returned yet
+  bool ending = false;          // closeSlotSocket asked for the end
+  bool receiveEnded = false;    // the closed procedure has run
 };
 
 namespace {
@@ -204,12 +205,13 @@ IoStart startSendUnlessEnded(IoRecord* record, uint32_t* sent, SendFrom from) {
   {
     std::lock_guard<std::mutex> lock(link->mutex);
     if (link->receiveEnded) return IoStart::refused;
+    link->posting = record;
   }
   const IoStart start = startSend(link->socket, record, sent, from == SendFrom::worker);
-  if (start == IoStart::pending) {
-    std::lock_guard<std::mutex> lock(link->mutex);
-    if (link->receiveEnded) cancelOperation(link->socket, record);
-  }
+  std::lock_guard<std::mutex> lock(link->mutex);
+  link->posting = nullptr;
+  link->drained.notify_all();
+  if (start == IoStart::pending && link->receiveEnded) cancelOperation(link->socket, record);
   return start;
 }
 
@@ -222,7 +224,16 @@ void finishReceive(int32_t slot, IoRecord* record, const Completion& done) {
   postReceive(slot, record);
 }
 
+// A send can complete before the call that started it has returned, and
+// that call may still read the record (Wine's WSASend does): wait for it.
+void awaitStartReturned(IoRecord* record) {
+  SlotLink* link = record->link;
+  std::unique_lock<std::mutex> lock(link->mutex);
+  link->drained.wait(lock, [&] { return link->posting != record; });
+}
+
 void finishSend(int32_t slot, IoRecord* record, const Completion& done) {
+  awaitStartReturned(record);
   if (done.succeeded && done.bytes < record->bufferLength) {  // the rest goes first
     record->bufferLength -= done.bytes;
     record->bufferData += done.bytes;
