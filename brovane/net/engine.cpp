@@ -298,14 +298,15 @@ void endSlotBy(int32_t slot, Clock::time_point flushUntil, bool alone) {
   closeSlotSocket(slot);  // what was not sent by now is dropped
 }
 
-// Whether a lock of the engine is held: alone, by a thread that ended in it.
+// Whether a thread ended inside the engine: a lock of it is held, or a send
+// it was starting is marked as such for good.
 bool heldByAnEndedThread(int32_t slot) {
   std::unique_lock<std::mutex> slots(engine->slotsMutex, std::try_to_lock);
   if (!slots.owns_lock()) return true;
   SlotLink* link = validSlot(slot) ? engine->slotLink[slot - 1].get() : nullptr;
   if (link == nullptr) return false;
   std::unique_lock<std::mutex> lock(link->mutex, std::try_to_lock);
-  return !lock.owns_lock();
+  return !lock.owns_lock() || link->posting != nullptr;  // or it ended inside a send's start
 }
 
 bool waitForFreeSlots(Clock::time_point until) {
