@@ -29,7 +29,8 @@ const char usage[] =
     "Runs SCRIPT.lua in a Lua 5.1 state whose globals hold Brovane's exports\n"
     "under their GBK names and ASCII aliases; arg holds the arguments.\n"
     "For tests it adds host_sleep(ms), host_clock() (ms, monotonic),\n"
-    "host_thread_count() and host_handle_count() (handles or descriptors).\n"
+    "host_thread_count(), host_handle_count() (handles or descriptors)\n"
+    "and host_resident_kib() (resident memory, nil when unknown).\n"
     "--lumivet loads that library, calls edgame and prints its answer.\n"
     "Exit status: 0 the script ran to its end, 1 it raised an error,\n"
     "2 the library could not be loaded.\n";
@@ -70,6 +71,12 @@ int ZELK_LUA_CC hostHandleCount(lua_State* L) {
   lua_pushnumber(L, host::handleCount());
   return 1;
 }
+int ZELK_LUA_CC hostResidentKib(lua_State* L) {
+  const long kib = host::residentKib();
+  if (kib < 0) return 0;  // unknown: no value
+  lua_pushnumber(L, static_cast<double>(kib));
+  return 1;
+}
 
 void registerHostHelpers(lua_State* L) {
   const struct {
@@ -78,7 +85,8 @@ void registerHostHelpers(lua_State* L) {
   } helpers[] = {{"host_sleep", hostSleep},
                  {"host_clock", hostClock},
                  {"host_thread_count", hostThreadCount},
-                 {"host_handle_count", hostHandleCount}};
+                 {"host_handle_count", hostHandleCount},
+                 {"host_resident_kib", hostResidentKib}};
   for (const auto& helper : helpers) {
     lua_pushcclosure(L, helper.function, 0);
     lua_setfield(L, LUA_GLOBALS_INDEX, helper.name);

@@ -3,8 +3,9 @@
 
 namespace host {
 
-int threadCount();  // threads of this process
-int handleCount();  // open handles (Windows) or descriptors (POSIX)
+int threadCount();   // threads of this process
+int handleCount();   // open handles (Windows) or descriptors (POSIX)
+long residentKib();  // memory the process holds in RAM, -1 when unknown
 void sleepMilliseconds(int milliseconds);
 double monotonicMilliseconds();
 

@@ -2,6 +2,7 @@
 #include <dirent.h>
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "host_stats.h"
@@ -22,6 +23,17 @@ static int entriesIn(const char* directory) {
 int threadCount() { return entriesIn("/proc/self/task"); }
 
 int handleCount() { return entriesIn("/proc/self/fd") - 1; }  // less opendir's own
+
+long residentKib() {
+  FILE* status = std::fopen("/proc/self/status", "r");
+  if (status == nullptr) return -1;
+  char line[256];
+  long kib = -1;
+  while (kib < 0 && std::fgets(line, sizeof line, status) != nullptr)
+    if (std::sscanf(line, "VmRSS: %ld", &kib) != 1) kib = -1;
+  std::fclose(status);
+  return kib;
+}
 
 void sleepMilliseconds(int milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));

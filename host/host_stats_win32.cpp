@@ -1,6 +1,7 @@
-// host_stats_win32.cpp: Toolhelp thread count, GetProcessHandleCount, Sleep.
+// host_stats_win32.cpp: Toolhelp thread count, handle count, working set, Sleep.
 #include <windows.h>
-// after windows.h, which it needs
+// after windows.h, which they need
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include "host_stats.h"
@@ -24,6 +25,13 @@ int threadCount() {
 int handleCount() {
   DWORD count = 0;
   return GetProcessHandleCount(GetCurrentProcess(), &count) ? static_cast<int>(count) : -1;
+}
+
+long residentKib() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return -1;
+  return static_cast<long>(counters.WorkingSetSize / 1024);
 }
 
 void sleepMilliseconds(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }

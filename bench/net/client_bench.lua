@@ -1,6 +1,7 @@
 -- client_bench.lua: 发送数据 against LuaSocket sending the same frames from
 -- the same Lua loop, to a sink on loopback; 断开连接 and connect cycles.
 local port = tonumber(arg[1])
+local silent_port = tonumber(arg[2])  -- accepts, never reads, never closes
 local socket = require "socket"
 
 local function frame(number, payload)  -- what LuaSocket has to build in Lua
@@ -12,7 +13,9 @@ end
 local function brovane_run(count, payload)
   assert(connect("127.0.0.1", port), "connect failed")
   local start = host_clock()
-  for i = 1, count do send_data(i, payload) end
+  for i = 1, count do
+    while not send_data(i, payload) do host_sleep(1) end  -- full queue: as a blocking send waits
+  end
   disconnect()  -- waits for every accepted frame to be on the wire
   return host_clock() - start
 end
@@ -27,7 +30,7 @@ local function luasocket_run(count, payload)
 end
 
 -- Best of several rounds, the two taking turns: the machine's load hits both.
-local function compare(label, count, payload, unit)
+local function compare(label, count, payload, unit, goal)
   local ours, theirs = math.huge, math.huge
   for _ = 1, 5 do
     ours = math.min(ours, brovane_run(count, payload))
@@ -38,12 +41,12 @@ local function compare(label, count, payload, unit)
     if unit == "MB/s" then return bytes / 1e6 / (ms / 1000) end
     return count / (ms / 1000)
   end
-  print(string.format("%-28s Brovane %10.1f %s   LuaSocket %10.1f %s   ratio %.2f", label,
-    figure(ours), unit, figure(theirs), unit, theirs / ours))
+  print(string.format("%-28s Brovane %10.1f %s   LuaSocket %10.1f %s   ratio %.2f (goal >= %g)",
+    label, figure(ours), unit, figure(theirs), unit, theirs / ours, goal))
 end
 
-compare("frames, 3-byte payload", 200000, "abc", "frames/s")
-compare("frames, 4000-byte payload", 20000, string.rep("x", 4000), "MB/s")
+compare("frames, 3-byte payload", 200000, "abc", "frames/s", 5)
+compare("frames, 4000-byte payload", 20000, string.rep("x", 4000), "MB/s", 2)
 
 -- 断开连接 with idle workers.
 local times = {}
@@ -65,3 +68,25 @@ for _ = 1, cycles do
   disconnect()
 end
 print(string.format("%-28s %.0f per second", "connect + disconnect", cycles / ((host_clock() - start) / 1000)))
+
+-- A peer that never reads: 1,500 frames of 1 MiB thrown at it, then 断开连接.
+local function resident_mib()
+  local kib = host_resident_kib()
+  return kib and kib / 1024 or 0 / 0
+end
+local mib = string.rep("m", 1048576)
+collectgarbage("collect")
+local before = resident_mib()
+assert(connect("127.0.0.1", silent_port), "connect to the silent peer failed")
+local accepted, peak = 0, before
+for i = 1, 1500 do
+  if send_data(i, mib) then accepted = accepted + 1 end
+  if i % 50 == 0 then peak = math.max(peak, resident_mib()) end
+end
+peak = math.max(peak, resident_mib())
+start = host_clock()
+disconnect()
+local took = (host_clock() - start) / 1000
+print(string.format("%-28s %.0f MiB resident (%.0f before; goal < 256 MiB), %d of 1500 frames accepted",
+  "silent peer, 1,500 x 1 MiB", peak, before, accepted))
+print(string.format("%-28s %.2f s (goal < 5 s)", "disconnect, silent peer", took))

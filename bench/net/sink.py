@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Loopback sink for the client benchmark: accepts connections on
 127.0.0.1 and reads everything they send, then runs the command given with
-the sink's port appended."""
+the sink's port and a silent port appended (the silent one accepts and
+never reads nor closes)."""
 import socket
 import subprocess
 import sys
@@ -23,13 +24,25 @@ def accept_loop(server):
         threading.Thread(target=drain, args=(sock,), daemon=True).start()
 
 
-def main():
+def silent_loop(server, held):
+    while True:
+        sock, _ = server.accept()
+        held.append(sock)  # kept open, never read
+
+
+def listen():
     server = socket.socket()
     server.bind(("127.0.0.1", 0))
     server.listen(128)
+    return server
+
+
+def main():
+    server, silent, held = listen(), listen(), []
     threading.Thread(target=accept_loop, args=(server,), daemon=True).start()
-    port = str(server.getsockname()[1])
-    return subprocess.run(sys.argv[1:] + [port], timeout=600).returncode
+    threading.Thread(target=silent_loop, args=(silent, held), daemon=True).start()
+    ports = [str(server.getsockname()[1]), str(silent.getsockname()[1])]
+    return subprocess.run(sys.argv[1:] + ports, timeout=600).returncode
 
 
 if __name__ == "__main__":

@@ -17,7 +17,7 @@ void loadLibrary() {
 void unloadLibrary() {
   releaseScriptBridge();
   cipher::releaseResultSlots();  // 解密's slot, then 加密's
-  net::releaseClientGlobals();   // lastPacket, connection object, tables
+  net::releaseClientGlobals();   // a held connection sends out and ends first
 }
 
 }  // namespace brovane

@@ -6,6 +6,14 @@
 namespace brovane::net {
 
 int32_t openSlot(uint32_t value, EventCallback callback, const char* address, int32_t port) {
+  IoRecord* receive = nullptr;
+  const int32_t slot = connectSlot(value, callback, address, port, &receive);
+  if (slot != 0) attachSlot(slot, receive);
+  return slot;
+}
+
+int32_t connectSlot(uint32_t value, EventCallback callback, const char* address, int32_t port,
+                    IoRecord** receive) {
   if (!engineRunning()) return 0;
   SocketHandle socket = 0;
   if (!openStreamSocket(&socket)) return 0;
@@ -16,12 +24,11 @@ int32_t openSlot(uint32_t value, EventCallback callback, const char* address, in
   }
   const uint32_t peer = parseIPv4(zelk::orEmpty(address));  // no name look-up
   const auto peerPort = static_cast<uint16_t>(static_cast<uint32_t>(port) & 0xFFFF);
-  IoRecord* receive = connectIPv4(socket, peer, peerPort) ? newReceiveRecord() : nullptr;
-  if (receive == nullptr) {
+  *receive = connectIPv4(socket, peer, peerPort) ? newReceiveRecord() : nullptr;
+  if (*receive == nullptr) {
     abandonSlot(slot);
     return 0;
   }
-  attachSlot(slot, receive);
   return slot;
 }
 
@@ -36,13 +43,22 @@ ClientConnection* ClientConnection::copy() const {
 int ClientConnection::open(const char* address, int32_t port, EventCallback callback,
                            uint32_t value) {
   if (connectionId_ != 0) closeSlotSocket(connectionId_);
-  connectionId_ = openSlot(value, callback, address, port);
-  return connectionId_ != 0 ? 1 : 0;
+  IoRecord* receive = nullptr;
+  connectionId_ = connectSlot(value, callback, address, port, &receive);
+  if (connectionId_ == 0) return 0;
+  // Held before the first receive: data or an end that comes at once is
+  // this connection's news, not a stale slot's.
+  attachSlot(connectionId_, receive);
+  return 1;
 }
 
 void ClientConnection::close() {
+  closeBy(Clock::now() + std::chrono::milliseconds(disconnectTimeoutMs - stopShareMs));
+}
+
+void ClientConnection::closeBy(Clock::time_point flushUntil) {
   const int32_t slot = connectionId_.exchange(0);
-  if (slot != 0) endSlot(slot);
+  if (slot != 0) endSlot(slot, flushUntil);
 }
 
 zelk::Bytes ClientConnection::takeReceived(const IoRecord* record, uint32_t byteCount) {
@@ -59,11 +75,10 @@ int ClientConnection::sendData(const uint8_t* bytes, size_t length) {
 int ClientConnection::sendFrame(int32_t number, const char* text) {
   const int32_t slot = connectionId_;
   if (slot == 0) return 0;
-  const size_t payload = zelk::textLength(text);
-  IoRecord* record = newSendRecord(frameEnvelope + payload);
-  if (record == nullptr) return 0;
-  writeFrame(record->blockStart, number, text, payload);
-  return sendRecordOnSlot(slot, record);
+  uint8_t head[frameHeadBytes];
+  writeFrameHead(head, number);
+  return sendPieces(
+      slot, {{head, sizeof head}, {text, zelk::textLength(text)}, {frameEnd, sizeof frameEnd}});
 }
 
 }  // namespace brovane::net

@@ -32,18 +32,22 @@ void createClientGlobals() {
   if (client == nullptr) client = new ClientGlobals;
 }
 
-// A host that unloads without 断开连接 leaves the engine running. Where the
-// unload may wait, the engine stops here (sends out, workers joined); on
-// Windows it may not, and the module reference taken at start keeps the
-// code and tables alive for the workers instead.
+// Unloading. A host may unload without 断开连接, and the engine keeps this
+// module loaded while it runs, so that happens only as the process ends.
+// The decision: the frames accepted still go out, within 断开连接's time, the
+// connection ends in order, then all is freed. The workers are not relied on
+// for it: on Windows the process's end has already ended them, and the
+// loader lock forbids waiting for a running thread; this thread takes the
+// completions itself. When the engine cannot be finished (a thread ended
+// inside it, or the time ran out), its memory is left to the process's end.
 void releaseClientGlobals() {
-  if (!engineMayStopAtUnload()) return;  // workers may still call back: leave all in place
-  if (client != nullptr) client->clientConnection.destroy();
-  stopEngineAtUnload();
+  if (client == nullptr) return;
+  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(disconnectTimeoutMs);
+  if (!finishEngineAlone(client->clientConnection.forget(), until)) return;
   delete client;
   client = nullptr;
   releaseEngineTables();
-  if (!engineRunning()) releaseSocketBookkeeping();
+  releaseSocketBookkeeping();
 }
 
 }  // namespace brovane::net
@@ -59,7 +63,11 @@ extern "C" int ZELK_LUA_CC brovane_connect(lua_State* L) {
   const int ok = client->clientConnection.open(address.get(), port, brovane_eventCallback, 0);
   {
     std::lock_guard<std::mutex> lock(client->eventMutex);
-    client->disconnectedFlag = ok ? 0 : 1;
+    // A peer that closes at once may have ended the connection already,
+    // its event raised before this result: the end stands.
+    const bool endedAlready =
+        ok && brovane::net::slotEnded(client->clientConnection.connectionId());
+    client->disconnectedFlag = ok && !endedAlready ? 0 : 1;
   }
   scriptBridge().pushBoolean(ok);
   return 1;
@@ -83,8 +91,10 @@ extern "C" int ZELK_LUA_CC brovane_getPacket(lua_State* L) {
 
 extern "C" int ZELK_LUA_CC brovane_disconnect(lua_State* L) {
   scriptBridge().setState(L);
-  client->clientConnection.close();
-  brovane::net::stopEngine();
+  using namespace brovane::net;
+  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(disconnectTimeoutMs);
+  client->clientConnection.closeBy(until - std::chrono::milliseconds(stopShareMs));
+  stopEngine(until);
   return 0;  // nothing pushed, nothing returned
 }
 

@@ -3,7 +3,9 @@
 
 namespace brovane::net {
 
-void createClientGlobals();   // connection object, slotInUse, workerThreads, slot tables
-void releaseClientGlobals();  // lastPacket, connection object, tables
+void createClientGlobals();  // connection object, slotInUse, workerThreads, slot tables
+// Ends a connection still held (what it accepted goes out, in bounded
+// time), then frees lastPacket, the connection object and the tables.
+void releaseClientGlobals();
 
 }  // namespace brovane::net

@@ -28,12 +28,16 @@ struct Completion {
   bool succeeded = false;
 };
 
-enum class IoStart { pending, completed, refused };
+// broken: refused because the connection itself is gone (reset, aborted).
+enum class IoStart { pending, completed, refused, broken };
 
 bool startSockets();                              // WSAStartup 2.0; nothing to do elsewhere
 CompletionPort* createCompletionPort();           // null on failure
 void closeCompletionPort(CompletionPort* port);   // completions still queued are dropped
 Completion waitCompletion(CompletionPort* port);  // blocks without a time-out
+// The same for at most timeoutMs, false when nothing came: for a thread that
+// takes the completions itself while no worker runs.
+bool waitCompletionFor(CompletionPort* port, unsigned timeoutMs, Completion* done);
 void postStopKey(CompletionPort* port);
 
 bool openStreamSocket(SocketHandle* socket);                             // an overlapped TCP socket
@@ -44,8 +48,9 @@ bool associateSocket(CompletionPort* port, SocketHandle socket, uintptr_t key);
 // A receive always ends as a completion on the port (pending), or is refused.
 IoStart startReceive(SocketHandle socket, IoRecord* record);
 // A send that the platform finished at once without queuing a completion
-// reports completed with its byte count in *sent.
-IoStart startSend(SocketHandle socket, IoRecord* record, uint32_t* sent);
+// reports completed with its byte count in *sent; only when mayFinishNow,
+// else it is left to the port's threads.
+IoStart startSend(SocketHandle socket, IoRecord* record, uint32_t* sent, bool mayFinishNow);
 void cancelOperation(SocketHandle socket, IoRecord* record);  // it completes as failed
 void shutdownSending(SocketHandle socket);  // the peer sees the end after the data sent
 void closeSocket(SocketHandle socket);      // exactly once per socket

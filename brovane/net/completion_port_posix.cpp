@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -128,9 +129,9 @@ void handleReadiness(const epoll_event& event) {
   rearm(*socket, event.data.u64);
 }
 
-void pollOnce(CompletionPort* port) {
+void pollOnce(CompletionPort* port, int timeoutMs) {
   epoll_event events[64];
-  const int count = epoll_wait(port->epollFd, events, 64, -1);
+  const int count = epoll_wait(port->epollFd, events, 64, timeoutMs);
   for (int i = 0; i < count; ++i) {
     if (events[i].data.u64 == 0) {  // the wake-up: stop keys wait in the queue
       uint64_t value = 0;
@@ -184,7 +185,7 @@ Completion waitCompletion(CompletionPort* port) {
       port->polling = true;
       lock.unlock();
       pollingHere = true;
-      pollOnce(port);
+      pollOnce(port, -1);
       pollingHere = false;
       lock.lock();
       port->polling = false;
@@ -195,6 +196,35 @@ Completion waitCompletion(CompletionPort* port) {
     port->queueReady.wait(lock);
     --port->waiting;
   }
+}
+
+// Readiness that completes nothing (a wake-up, a socket still blocked) polls
+// again until the time is up.
+bool waitCompletionFor(CompletionPort* port, unsigned timeoutMs, Completion* done) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  std::unique_lock<std::mutex> lock(port->queueMutex);
+  while (port->queue.empty()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+    if (left.count() <= 0) return false;
+    if (port->polling) {  // another thread polls: wait for what it finds
+      ++port->waiting;
+      port->queueReady.wait_for(lock, left);
+      --port->waiting;
+      continue;
+    }
+    port->polling = true;
+    lock.unlock();
+    pollingHere = true;
+    pollOnce(port, static_cast<int>(left.count()));
+    pollingHere = false;
+    lock.lock();
+    port->polling = false;
+    port->queueReady.notify_one();
+  }
+  *done = port->queue.front();
+  port->queue.pop_front();
+  return true;
 }
 
 void postStopKey(CompletionPort* port) {
@@ -255,16 +285,23 @@ IoStart startReceive(SocketHandle handle, IoRecord* record) {
   return IoStart::pending;
 }
 
-IoStart startSend(SocketHandle handle, IoRecord* record, uint32_t* sent) {
+IoStart startSend(SocketHandle handle, IoRecord* record, uint32_t* sent, bool mayFinishNow) {
   std::lock_guard<std::mutex> lock(registry().mutex);
   PosixSocket* socket = find(handle);
   if (socket == nullptr || socket->port == nullptr || socket->pendingSend) return IoStart::refused;
+  if (!mayFinishNow) {  // the poller sends it when the socket is writable
+    socket->pendingSend = record;
+    rearm(*socket, handle);
+    return IoStart::pending;
+  }
   const ssize_t done = send(socket->fd, record->bufferData, record->bufferLength, MSG_NOSIGNAL);
   if (done >= 0) {
     *sent = static_cast<uint32_t>(done);
     return IoStart::completed;
   }
-  if (!wouldBlock()) return IoStart::refused;
+  if (!wouldBlock())
+    return errno == EPIPE || errno == ECONNRESET || errno == ENOTCONN ? IoStart::broken
+                                                                      : IoStart::refused;
   socket->pendingSend = record;
   rearm(*socket, handle);
   return IoStart::pending;

@@ -39,6 +39,11 @@ bool refusedNow(int result) {
   return result == SOCKET_ERROR && WSAGetLastError() != WSA_IO_PENDING;
 }
 
+bool connectionGone(int error) {
+  return error == WSAECONNRESET || error == WSAECONNABORTED || error == WSAENOTCONN ||
+         error == WSAESHUTDOWN || error == WSAENETRESET;
+}
+
 }  // namespace
 
 bool startSockets() {
@@ -73,6 +78,17 @@ Completion waitCompletion(CompletionPort* port) {
     // OVERLAPPED is the record's first field: its address is the record's.
     return {key, reinterpret_cast<IoRecord*>(overlapped), bytes, ok != FALSE};
   }
+}
+
+bool waitCompletionFor(CompletionPort* port, unsigned timeoutMs, Completion* done) {
+  DWORD bytes = 0;
+  ULONG_PTR key = 0;
+  OVERLAPPED* overlapped = nullptr;
+  const BOOL ok = GetQueuedCompletionStatus(port->handle, &bytes, &key, &overlapped, timeoutMs);
+  if (!ok && overlapped == nullptr) return false;  // nothing came in time
+  *done = {key, reinterpret_cast<IoRecord*>(overlapped), bytes, ok != FALSE};
+  if (key == stopKey) *done = {stopKey, nullptr, 0, true};
+  return true;
 }
 
 void postStopKey(CompletionPort* port) {
@@ -113,12 +129,13 @@ IoStart startReceive(SocketHandle socket, IoRecord* record) {
 }
 
 // Even an immediate success queues its completion (no skip mode is set).
-IoStart startSend(SocketHandle socket, IoRecord* record, uint32_t*) {
+IoStart startSend(SocketHandle socket, IoRecord* record, uint32_t*, bool) {
   WSABUF buffer = bufferOf(record);
   DWORD sent = 0;
   const int result =
       WSASend(asSocket(socket), &buffer, 1, &sent, 0, freshOverlapped(record), nullptr);
-  return refusedNow(result) ? IoStart::refused : IoStart::pending;
+  if (!refusedNow(result)) return IoStart::pending;
+  return connectionGone(WSAGetLastError()) ? IoStart::broken : IoStart::refused;
 }
 
 void cancelOperation(SocketHandle socket, IoRecord* record) {

@@ -2,6 +2,7 @@
 // slot tables, worker dispatch, the closed procedure, ordered sends.
 #include "engine.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -26,8 +27,10 @@ struct SlotLink {
   IoRecord* sendInFlight = nullptr;  // one send at a time keeps the wire in order
   IoRecord* queueHead = nullptr;
   IoRecord* queueTail = nullptr;
-  bool ending = false;        // closeSlotSocket asked for the end
-  bool receiveEnded = false;  // the closed procedure has run
+  size_t unsent = 0;            // bytes of the sends in flight and queued
+  IoRecord* posting = nullptr;  // a send whose start call has not returned yet
+  bool ending = false;          // closeSlotSocket asked for the end
+  bool receiveEnded = false;    // the closed procedure has run
 };
 
 namespace {
@@ -48,7 +51,8 @@ struct EngineState {
 };
 
 EngineState* engine = nullptr;
-bool unloading = false;  // the loader is finalising us: no dlclose from here
+std::atomic<long> liveSendRecords{0};
+std::atomic<bool> callbacksOff{false};  // the library is ending: nobody reads the events
 
 bool validSlot(int32_t slot) { return slot >= 1 && slot <= slotCount; }
 
@@ -58,11 +62,22 @@ std::shared_ptr<SlotLink> linkOf(int32_t slot) {
   return engine->slotLink[slot - 1];
 }
 
+struct SlotEvents {  // where a slot's events go
+  EventCallback callback;
+  uint32_t value;
+};
+
+SlotEvents eventsOf(int32_t slot) {
+  return {engine->slotCallback[slot - 1], engine->slotCallbackValue[slot - 1]};
+}
+
+void raise(const SlotEvents& to, uint32_t event, IoRecord* record, uint32_t bytes) {
+  if (callbacksOff || to.callback == nullptr) return;
+  to.callback(to.value, event, reinterpret_cast<uintptr_t>(record), bytes);
+}
+
 void callSlot(int32_t slot, uint32_t event, IoRecord* record, uint32_t bytes) {
-  EventCallback callback = engine->slotCallback[slot - 1];
-  if (callback != nullptr)
-    callback(engine->slotCallbackValue[slot - 1], event, reinterpret_cast<uintptr_t>(record),
-             bytes);
+  raise(eventsOf(slot), event, record, bytes);
 }
 
 // The slot's last operation has ended: its socket closes, the slot is free.
@@ -79,12 +94,28 @@ void freeSlot(int32_t slot) {
   engine->slotsFreed.notify_all();
 }
 
+// A send record's bytes: those already sent and those still to send.
+size_t recordBytes(const IoRecord* record) {
+  return static_cast<size_t>(record->bufferData - record->blockStart) + record->bufferLength;
+}
+
 void releaseQueue(IoRecord* record) {
   while (record != nullptr) {
     IoRecord* next = record->next;
     releaseSendRecord(record);
     record = next;
   }
+}
+
+size_t queueBytes(const IoRecord* record) {
+  size_t bytes = 0;
+  for (; record != nullptr; record = record->next) bytes += recordBytes(record);
+  return bytes;
+}
+
+std::chrono::milliseconds leftUntil(Clock::time_point until) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+  return left.count() > 0 ? left : std::chrono::milliseconds(0);
 }
 
 IoRecord* newRecord(size_t blockSize) {
@@ -96,6 +127,56 @@ IoRecord* newRecord(size_t blockSize) {
   return record;
 }
 
+IoRecord* popQueue(SlotLink* link) {
+  IoRecord* head = link->queueHead;
+  if (head == nullptr) return nullptr;
+  link->queueHead = head->next;
+  if (link->queueHead == nullptr) link->queueTail = nullptr;
+  head->next = nullptr;
+  return head;
+}
+
+// Frames go into the room left in the last queued record, the rest into a
+// new one: while a send is in flight, what follows it leaves in one send.
+// The new record is made before anything is written, so a frame is queued
+// whole or not at all. Under the link's lock.
+bool appendToQueue(SlotLink* link, int32_t slot, std::initializer_list<SendPiece> pieces,
+                   size_t total) {
+  const size_t chunk = link->sendInFlight != nullptr ? sendChunkBytes : 0;  // room for more
+  IoRecord* tail = link->queueTail;
+  const size_t room = tail != nullptr ? tail->capacity - tail->bufferLength : 0;
+  const size_t inTail = std::min(room, total);
+  IoRecord* fresh = nullptr;
+  if (total > inTail) {
+    fresh = newSendRecord(std::max(chunk, total - inTail));
+    if (fresh == nullptr) return false;
+    fresh->bufferLength = 0;
+    fresh->slot = slot;
+    fresh->link = link;
+  }
+  uint8_t* out = inTail > 0 ? tail->blockStart + tail->bufferLength : fresh->blockStart;
+  size_t outLeft = inTail > 0 ? inTail : total;
+  for (const SendPiece& piece : pieces) {
+    const auto* bytes = static_cast<const uint8_t*>(piece.bytes);
+    for (size_t left = piece.length; left > 0;) {
+      if (outLeft == 0) {  // the tail is full: on into the new record
+        out = fresh->blockStart;
+        outLeft = total - inTail;
+      }
+      const size_t step = std::min(left, outLeft);
+      std::memcpy(out, bytes, step);
+      out += step, bytes += step, left -= step, outLeft -= step;
+    }
+  }
+  if (inTail > 0) tail->bufferLength += static_cast<uint32_t>(inTail);
+  if (fresh != nullptr) {
+    fresh->bufferLength = static_cast<uint32_t>(total - inTail);
+    (tail != nullptr ? tail->next : link->queueHead) = fresh;
+    link->queueTail = fresh;
+  }
+  return true;
+}
+
 // A send record is done with: the next queued one goes in flight.
 IoRecord* finishSendRecord(int32_t slot, IoRecord* record) {
   SlotLink* link = record->link;
@@ -103,13 +184,9 @@ IoRecord* finishSendRecord(int32_t slot, IoRecord* record) {
   bool lastOperation = false;
   {
     std::lock_guard<std::mutex> lock(link->mutex);
-    next = link->queueHead;
-    if (next != nullptr) {
-      link->queueHead = next->next;
-      if (link->queueHead == nullptr) link->queueTail = nullptr;
-      next->next = nullptr;
-    }
+    next = popQueue(link);
     link->sendInFlight = next;
+    link->unsent -= recordBytes(record);
     if (next == nullptr) link->drained.notify_all();
     lastOperation = next == nullptr && link->receiveEnded;
   }
@@ -119,11 +196,23 @@ IoRecord* finishSendRecord(int32_t slot, IoRecord* record) {
 }
 
 // A connection whose closed procedure ran takes no more sends.
-IoStart startSendUnlessEnded(IoRecord* record, uint32_t* sent) {
+// The system call runs outside the link's lock, so frames queue meanwhile.
+// An end that came between the check and the start may have missed the
+// send in its cancel: the send is cancelled here then. The caller keeps the
+// link alive.
+IoStart startSendUnlessEnded(IoRecord* record, uint32_t* sent, SendFrom from) {
   SlotLink* link = record->link;
+  {
+    std::lock_guard<std::mutex> lock(link->mutex);
+    if (link->receiveEnded) return IoStart::refused;
+    link->posting = record;
+  }
+  const IoStart start = startSend(link->socket, record, sent, from == SendFrom::worker);
   std::lock_guard<std::mutex> lock(link->mutex);
-  if (link->receiveEnded) return IoStart::refused;
-  return startSend(link->socket, record, sent);
+  link->posting = nullptr;
+  link->drained.notify_all();
+  if (start == IoStart::pending && link->receiveEnded) cancelOperation(link->socket, record);
+  return start;
 }
 
 void finishReceive(int32_t slot, IoRecord* record, const Completion& done) {
@@ -135,21 +224,94 @@ void finishReceive(int32_t slot, IoRecord* record, const Completion& done) {
   postReceive(slot, record);
 }
 
+// A send can complete before the call that started it has returned, and
+// that call may still read the record (Wine's WSASend does): wait for it.
+void awaitStartReturned(IoRecord* record) {
+  SlotLink* link = record->link;
+  std::unique_lock<std::mutex> lock(link->mutex);
+  link->drained.wait(lock, [&] { return link->posting != record; });
+}
+
 void finishSend(int32_t slot, IoRecord* record, const Completion& done) {
+  awaitStartReturned(record);
   if (done.succeeded && done.bytes < record->bufferLength) {  // the rest goes first
     record->bufferLength -= done.bytes;
     record->bufferData += done.bytes;
-    postSend(slot, record);
+    postSend(slot, record, SendFrom::worker);
     return;
   }
   IoRecord* next = finishSendRecord(slot, record);
-  if (next != nullptr) postSend(slot, next);
+  if (next != nullptr) postSend(slot, next, SendFrom::worker);
 }
 
-bool waitForFreeSlots(unsigned timeoutMs) {
+void handleCompletion(const Completion& done) {
+  if (done.key == stopKey || done.record == nullptr) return;
+  if (!validSlot(static_cast<int32_t>(done.key))) return;
+  const auto slot = static_cast<int32_t>(done.key);
+  const int32_t operation = done.record->operation;  // the record may be gone after
+  if (operation == receiveOperation) finishReceive(slot, done.record, done);
+  if (operation == sendOperation) finishSend(slot, done.record, done);
+}
+
+// With no worker left: this thread takes one completion and handles it.
+// False when none came by until.
+bool handleOneHere(Clock::time_point until) {
+  const auto left = leftUntil(until);
+  Completion done;
+  if (left.count() == 0 ||
+      !waitCompletionFor(engine->completionPort, static_cast<unsigned>(left.count()), &done))
+    return false;
+  handleCompletion(done);
+  return true;
+}
+
+// Waits until ready() holds for the link, by until: on what the workers
+// signal, or, alone, by handling the completions on this thread.
+template <typename Ready>
+bool awaitLink(SlotLink* link, Clock::time_point until, bool alone, Ready ready) {
+  std::unique_lock<std::mutex> lock(link->mutex);
+  if (!alone) return link->drained.wait_until(lock, until, ready);
+  while (!ready()) {
+    lock.unlock();
+    const bool handled = handleOneHere(until);
+    lock.lock();
+    if (!handled) return ready();
+  }
+  return true;
+}
+
+void endSlotBy(int32_t slot, Clock::time_point flushUntil, bool alone) {
+  std::shared_ptr<SlotLink> link = linkOf(slot);
+  if (link == nullptr) return;
+  const bool sentOut = awaitLink(link.get(), flushUntil, alone, [&] {
+    return link->sendInFlight == nullptr || link->receiveEnded;
+  });
+  {
+    std::lock_guard<std::mutex> lock(link->mutex);
+    if (link->receiveEnded || link->ending) return;
+    if (sentOut) shutdownSending(link->socket);
+  }
+  // Closing with data still coming in would reset the connection, and a
+  // reset can cost the peer the frames it has not read yet: the receive
+  // stays posted until the peer ends too, within the same time.
+  if (sentOut) awaitLink(link.get(), flushUntil, alone, [&] { return link->receiveEnded; });
+  closeSlotSocket(slot);  // what was not sent by now is dropped
+}
+
+// Whether a thread ended inside the engine: a lock of it is held, or a send
+// it was starting is marked as such for good.
+bool heldByAnEndedThread(int32_t slot) {
+  std::unique_lock<std::mutex> slots(engine->slotsMutex, std::try_to_lock);
+  if (!slots.owns_lock()) return true;
+  SlotLink* link = validSlot(slot) ? engine->slotLink[slot - 1].get() : nullptr;
+  if (link == nullptr) return false;
+  std::unique_lock<std::mutex> lock(link->mutex, std::try_to_lock);
+  return !lock.owns_lock() || link->posting != nullptr;  // or it ended inside a send's start
+}
+
+bool waitForFreeSlots(Clock::time_point until) {
   std::unique_lock<std::mutex> lock(engine->slotsMutex);
-  return engine->slotsFreed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                     [] { return engine->taken == 0; });
+  return engine->slotsFreed.wait_until(lock, until, [] { return engine->taken == 0; });
 }
 
 std::vector<int32_t> slotsInUse() {
@@ -192,24 +354,43 @@ int startEngine() {
   return 1;
 }
 
-bool engineMayStopAtUnload() { return !engineRunning() || canStopAtUnload(); }
-
-void stopEngineAtUnload() {
-  unloading = true;
-  stopEngine();
+bool finishEngineAlone(int32_t slot, Clock::time_point until) {
+  if (!engineRunning()) return true;
+  for (unsigned i = 0; i < engine->workerCount; ++i) postStopKey(engine->completionPort);
+  const bool workersEnded = stopWorkerPool(engine->workerThreads, aloneWorkersWaitMs);
+  engine->workerThreads = nullptr;
+  if (!workersEnded || heldByAnEndedThread(slot)) return false;  // its state is not to be trusted
+  callbacksOff = true;
+  endSlotBy(slot, until, true);
+  for (int32_t other : slotsInUse()) closeSlotSocket(other);
+  while (slotsTaken() > 0 && handleOneHere(until)) {
+  }
+  if (slotsTaken() > 0) return false;  // their records may still be in the system's hands
+  closeCompletionPort(engine->completionPort);
+  engine->completionPort = nullptr;
+  engine->running = false;
+  return true;  // the module reference stays: the loader is at work
 }
 
-int stopEngine() {
+int stopEngine() { return stopEngine(Clock::now() + std::chrono::milliseconds(stopTimeoutMs)); }
+
+int stopEngine(Clock::time_point until) {
   if (!engineRunning()) return 0;
+  using std::chrono::milliseconds;
   for (int32_t slot : slotsInUse()) closeSlotSocket(slot);
-  waitForFreeSlots(stopTimeoutMs);  // their closed procedures run before the stop keys
+  // Their closed procedures run before the stop keys; the workers keep a
+  // little time of their own even when the slots took all.
+  const milliseconds workersAtLeast(100);
+  waitForFreeSlots(until - workersAtLeast);
   for (unsigned i = 0; i < engine->workerCount; ++i) postStopKey(engine->completionPort);
-  const bool allEnded = stopWorkerPool(engine->workerThreads, stopTimeoutMs);
+  const auto workersLeft = std::max(leftUntil(until), workersAtLeast);
+  const bool allEnded =
+      stopWorkerPool(engine->workerThreads, static_cast<unsigned>(workersLeft.count()));
   engine->workerThreads = nullptr;
   closeCompletionPort(engine->completionPort);
   engine->completionPort = nullptr;
   engine->running = false;
-  if (allEnded && !unloading) unpinModule();  // a forced worker may still need our code
+  if (allEnded) unpinModule();  // a forced worker may still need our code
   return 1;
 }
 
@@ -217,11 +398,7 @@ void workerLoop() {
   for (;;) {
     const Completion done = waitCompletion(engine->completionPort);
     if (done.key == stopKey) return;
-    if (done.record == nullptr || !validSlot(static_cast<int32_t>(done.key))) continue;
-    const auto slot = static_cast<int32_t>(done.key);
-    const int32_t operation = done.record->operation;  // the record may be gone after
-    if (operation == receiveOperation) finishReceive(slot, done.record, done);
-    if (operation == sendOperation) finishSend(slot, done.record, done);
+    handleCompletion(done);
   }
 }
 
@@ -275,23 +452,7 @@ void closeSlotSocket(int32_t slot) {
   if (link->receive != nullptr) cancelOperation(link->socket, link->receive);
 }
 
-void endSlot(int32_t slot) {
-  std::shared_ptr<SlotLink> link = linkOf(slot);
-  if (link == nullptr) return;
-  {
-    std::unique_lock<std::mutex> lock(link->mutex);
-    link->drained.wait_for(lock, std::chrono::milliseconds(drainTimeoutMs),
-                           [&] { return link->sendInFlight == nullptr || link->receiveEnded; });
-    if (link->receiveEnded || link->ending) return;
-    shutdownSending(link->socket);
-    // Closing with data still coming in would reset the connection, and a
-    // reset can cost the peer the frames it has not read yet: the receive
-    // stays posted until the peer ends too, for a bounded time.
-    link->drained.wait_for(lock, std::chrono::milliseconds(lingerTimeoutMs),
-                           [&] { return link->receiveEnded; });
-  }
-  closeSlotSocket(slot);
-}
+void endSlot(int32_t slot, Clock::time_point flushUntil) { endSlotBy(slot, flushUntil, false); }
 
 IoRecord* newReceiveRecord() {
   IoRecord* record = newRecord(receiveBlockSize);
@@ -314,52 +475,47 @@ void postReceive(int32_t slot, IoRecord* record) {
 }
 
 int sendOnSlot(int32_t slot, const uint8_t* bytes, size_t length) {
-  if (length == 0) return 0;
-  IoRecord* record = newSendRecord(length);
-  if (record == nullptr) return 0;
-  std::memcpy(record->blockStart, bytes, length);
-  return sendRecordOnSlot(slot, record);
+  return sendPieces(slot, {{bytes, length}});
 }
 
 IoRecord* newSendRecord(size_t length) {
   if (length == 0 || length > UINT32_MAX) return nullptr;
   IoRecord* record = newRecord(length);
   if (record == nullptr) return nullptr;
+  ++liveSendRecords;
   record->operation = sendOperation;
+  record->capacity = static_cast<uint32_t>(length);
   record->bufferLength = static_cast<uint32_t>(length);
   record->bufferData = record->blockStart;
   return record;
 }
 
-int sendRecordOnSlot(int32_t slot, IoRecord* record) {
+int sendPieces(int32_t slot, std::initializer_list<SendPiece> pieces) {
+  size_t total = 0;
+  for (const SendPiece& piece : pieces) total += piece.length;
   std::shared_ptr<SlotLink> link = linkOf(slot);
-  if (link == nullptr) {
-    releaseSendRecord(record);
-    return 0;
-  }
-  record->slot = slot;
-  record->link = link.get();
+  if (total == 0 || total > maxUnsentBytes || link == nullptr) return 0;
+  IoRecord* start = nullptr;
   {
     std::lock_guard<std::mutex> lock(link->mutex);
-    if (link->ending || link->receiveEnded) {
-      releaseSendRecord(record);
-      return 0;
-    }
-    if (link->sendInFlight != nullptr) {  // behind the sends already accepted
-      (link->queueTail ? link->queueTail->next : link->queueHead) = record;
-      link->queueTail = record;
-      return 1;
-    }
-    link->sendInFlight = record;
+    // Refused like a send the system refuses: the connection stays, and
+    // nothing accepted before is dropped.
+    if (link->ending || link->receiveEnded || total > maxUnsentBytes - link->unsent) return 0;
+    if (!appendToQueue(link.get(), slot, pieces, total)) return 0;
+    link->unsent += total;
+    if (link->sendInFlight == nullptr) start = link->sendInFlight = popQueue(link.get());
   }
-  return postSend(slot, record);
+  if (start == nullptr) return 1;
+  return postSend(slot, start, total >= directSendBytes ? SendFrom::worker : SendFrom::script);
 }
 
-int postSend(int32_t slot, IoRecord* record) {
+int postSend(int32_t slot, IoRecord* record, SendFrom from) {
+  // The record is the slot's send in flight, so the slot holds this link.
+  const std::shared_ptr<SlotLink> keep = linkOf(slot);
   int firstResult = -1;
   while (record != nullptr) {
     uint32_t sent = 0;
-    const IoStart start = startSendUnlessEnded(record, &sent);
+    const IoStart start = startSendUnlessEnded(record, &sent, from);
     if (start == IoStart::pending) return firstResult < 0 ? 1 : firstResult;
     if (start == IoStart::completed && sent < record->bufferLength) {
       record->bufferLength -= sent;
@@ -367,29 +523,41 @@ int postSend(int32_t slot, IoRecord* record) {
       continue;
     }
     if (firstResult < 0) firstResult = start == IoStart::completed ? 1 : 0;
+    // A connection found gone ends now: its receive may never learn of it
+    // (seen under Wine after a reset). The slot is still ours: this record
+    // is its send in flight.
+    if (start == IoStart::broken) closeSlotSocket(slot);
     record = finishSendRecord(slot, record);
   }
   return firstResult < 0 ? 1 : firstResult;
 }
 
-void releaseSendRecord(IoRecord* record) { std::free(record); }  // block included
+void releaseSendRecord(IoRecord* record) {
+  if (record == nullptr) return;
+  --liveSendRecords;
+  std::free(record);  // block included
+}
 
 void closeConnection(int32_t slot, IoRecord* record) {
   SlotLink* link = record->link;
-  callSlot(slot, closedEvent, record, 0);
-  IoRecord* dropped = nullptr;
+  const SlotEvents events = eventsOf(slot);  // the slot is surely still ours here
   bool lastOperation = false;
   {
     std::lock_guard<std::mutex> lock(link->mutex);
     link->receiveEnded = true;
     link->receive = nullptr;
-    dropped = link->queueHead;
+    // Released here, under the lock: the send in flight may end the slot
+    // as soon as the lock is free, and a freed slot owns no records.
+    link->unsent -= queueBytes(link->queueHead);
+    releaseQueue(link->queueHead);
     link->queueHead = link->queueTail = nullptr;
     lastOperation = link->sendInFlight == nullptr;
     if (!lastOperation) cancelOperation(link->socket, link->sendInFlight);
     link->drained.notify_all();
   }
-  releaseQueue(dropped);
+  // Told after the connection stopped taking sends: a script that sees the
+  // flag sees its sends refused.
+  raise(events, closedEvent, record, 0);
   releaseReceiveRecord(record);
   if (lastOperation) freeSlot(slot);
 }
@@ -399,5 +567,21 @@ int32_t slotsTaken() {
   std::lock_guard<std::mutex> lock(engine->slotsMutex);
   return engine->taken;
 }
+
+bool slotEnded(int32_t slot) {
+  std::shared_ptr<SlotLink> link = linkOf(slot);
+  if (link == nullptr) return true;
+  std::lock_guard<std::mutex> lock(link->mutex);
+  return link->receiveEnded;
+}
+
+size_t unsentBytes(int32_t slot) {
+  std::shared_ptr<SlotLink> link = linkOf(slot);
+  if (link == nullptr) return 0;
+  std::lock_guard<std::mutex> lock(link->mutex);
+  return link->unsent;
+}
+
+long sendRecordsLive() { return liveSendRecords; }
 
 }  // namespace brovane::net

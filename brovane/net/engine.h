@@ -2,8 +2,10 @@
 // slots and the records of the operations in flight.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 
 #include "completion_port.h"
 #include "lua_api.h"
@@ -16,9 +18,18 @@ inline constexpr int32_t sendOperation = 2;
 inline constexpr uint32_t dataEvent = 1;
 inline constexpr uint32_t closedEvent = 2;
 inline constexpr uint32_t receiveBlockSize = 4096;
-inline constexpr unsigned stopTimeoutMs = 5000;    // workers, then forced
-inline constexpr unsigned drainTimeoutMs = 5000;   // queued sends before a close
-inline constexpr unsigned lingerTimeoutMs = 2000;  // the peer's end after ours
+// Bytes a connection may hold accepted but not yet sent: a peer that reads
+// slowly or never cannot make the process grow without end.
+inline constexpr size_t maxUnsentBytes = size_t{16} << 20;
+// 断开连接 ends within this, whatever the peer does: sending out, waiting for
+// the peer's end and stopping the workers share it.
+inline constexpr unsigned disconnectTimeoutMs = 4500;
+inline constexpr size_t sendChunkBytes = 64 * 1024;  // a queued record's room for frames
+inline constexpr unsigned stopShareMs = 1000;        // of it, kept for the stop
+inline constexpr unsigned stopTimeoutMs = 5000;      // a stop on its own: workers, then forced
+inline constexpr unsigned aloneWorkersWaitMs = 200;  // workers told to end, at unload
+
+using Clock = std::chrono::steady_clock;
 
 using EventCallback = void(ZELK_STDCALL*)(uint32_t value, uint32_t event, uintptr_t record,
                                           uint32_t byteCount);
@@ -33,6 +44,7 @@ struct IoRecord {
   uint32_t bufferLength;  // bytes to receive into, or still to send
   uint8_t* bufferData;    // the receive buffer, or the next byte to send
   uint8_t* blockStart;    // sends: the block's start
+  uint32_t capacity;      // sends: the block's size; queued frames fill it
   int32_t slot;           // the slot whose socket the record works on
   SlotLink* link;         // that slot's send queue and state
   IoRecord* next;         // the send queue behind the send in flight
@@ -42,10 +54,15 @@ void createEngineTables();   // load: the slot tables, all free
 void releaseEngineTables();  // unload: left alone while the engine runs
 bool engineRunning();
 
-int startEngine();             // 1 when running afterwards
-int stopEngine();              // 0 when it was not running, else 1
-bool engineMayStopAtUnload();  // stopped already, or the unload may wait for it
-void stopEngineAtUnload();     // keeps the module reference: the loader is at work
+int startEngine();                        // 1 when running afterwards
+int stopEngine();                         // 0 when it was not running, else 1
+int stopEngine(Clock::time_point until);  // the same, done by until
+// Ends the engine without relying on its workers: they are told to end
+// (on Windows the process's end has ended them already), then this thread
+// takes the completions itself while the slot sends out what it accepted and
+// ends in order, by until. False when the state could not be trusted or the
+// time ran out: the engine is then left to the process's end.
+bool finishEngineAlone(int32_t slot, Clock::time_point until);
 void workerLoop();
 
 int32_t findFreeSlot();  // lowest free slot, 0 when none
@@ -54,18 +71,34 @@ void abandonSlot(int32_t slot);  // a claim whose connect failed: closes the soc
 bool attachSlot(int32_t slot, IoRecord* receive);  // associates, posts the first receive
 
 void closeSlotSocket(int32_t slot);  // ends the slot's connection; the worker frees it
-void endSlot(int32_t slot);          // sends out first, then our end, the peer's, then closes
+// Sends out first, then our end, the peer's, then closes; what is still
+// unsent at flushUntil is dropped.
+void endSlot(int32_t slot, Clock::time_point flushUntil);
 
 IoRecord* newReceiveRecord();
 void releaseReceiveRecord(IoRecord* record);
 void postReceive(int32_t slot, IoRecord* record);
 int sendOnSlot(int32_t slot, const uint8_t* bytes, size_t length);
-IoRecord* newSendRecord(size_t length);                // its block is filled by the caller
-int sendRecordOnSlot(int32_t slot, IoRecord* record);  // takes the record in every case
-int postSend(int32_t slot, IoRecord* record);
+IoRecord* newSendRecord(size_t length);  // its block is filled by the caller
+struct SendPiece {
+  const void* bytes;
+  size_t length;
+};
+// Queues the pieces as one run of bytes (a frame): 1 when accepted, 0 when
+// refused (no connection, its end, past maxUnsentBytes, refused at once).
+int sendPieces(int32_t slot, std::initializer_list<SendPiece> pieces);
+// A small frame on an idle connection is left to the workers, so that the
+// frames sent meanwhile leave with the next send, together; a large one, or
+// a worker's next send, goes to the system at once.
+enum class SendFrom { script, worker };
+inline constexpr size_t directSendBytes = 1024;  // frames this long are sent at once
+int postSend(int32_t slot, IoRecord* record, SendFrom from);
 void releaseSendRecord(IoRecord* record);
 void closeConnection(int32_t slot, IoRecord* record);
 
-int32_t slotsTaken();  // for tests: slots not yet freed
+bool slotEnded(int32_t slot);      // its closed procedure has run, or it is free
+int32_t slotsTaken();              // for tests: slots not yet freed
+size_t unsentBytes(int32_t slot);  // for tests: accepted, not yet sent
+long sendRecordsLive();            // for tests: send records not yet released
 
 }  // namespace brovane::net

@@ -7,20 +7,23 @@ namespace brovane::net {
 
 size_t frameLength(const char* text) { return frameEnvelope + zelk::textLength(text); }
 
-void writeFrame(uint8_t* out, int32_t number, const char* text, size_t payload) {
+void writeFrameHead(uint8_t* out, int32_t number) {
   const auto value = static_cast<uint32_t>(number);
-  const uint8_t head[8] = {0x00,
-                           0x00,
-                           static_cast<uint8_t>(value),
-                           static_cast<uint8_t>(value >> 8),
-                           static_cast<uint8_t>(value >> 16),
-                           static_cast<uint8_t>(value >> 24),
-                           0xC0,
-                           0x42};
+  const uint8_t head[frameHeadBytes] = {0x00,
+                                        0x00,
+                                        static_cast<uint8_t>(value),
+                                        static_cast<uint8_t>(value >> 8),
+                                        static_cast<uint8_t>(value >> 16),
+                                        static_cast<uint8_t>(value >> 24),
+                                        0xC0,
+                                        0x42};
   std::memcpy(out, head, sizeof head);
-  if (payload > 0) std::memcpy(out + sizeof head, text, payload);
-  out[sizeof head + payload] = 0xED;
-  out[sizeof head + payload + 1] = 0x73;
+}
+
+void writeFrame(uint8_t* out, int32_t number, const char* text, size_t payload) {
+  writeFrameHead(out, number);
+  if (payload > 0) std::memcpy(out + frameHeadBytes, text, payload);
+  std::memcpy(out + frameHeadBytes + payload, frameEnd, sizeof frameEnd);
 }
 
 std::vector<uint8_t> buildFrame(int32_t number, const char* text) {

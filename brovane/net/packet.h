@@ -16,6 +16,9 @@ size_t frameLength(const char* text);        // the frame of this text, in bytes
 // Writes the frame of a payload of payloadLength bytes: frameEnvelope more.
 void writeFrame(uint8_t* out, int32_t number, const char* payload, size_t payloadLength);
 std::vector<uint8_t> buildFrame(int32_t number, const char* text);
+inline constexpr size_t frameHeadBytes = 8;           // lead, number, start mark
+inline constexpr uint8_t frameEnd[2] = {0xED, 0x73};  // end mark
+void writeFrameHead(uint8_t* out, int32_t number);    // frameHeadBytes
 
 // lastPacket: replaced by each chunk, taken once. One mutex covers both, so a
 // chunk is never read after it was freed, nor freed twice.

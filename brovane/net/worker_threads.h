@@ -14,9 +14,6 @@ WorkerPool* startWorkerPool(unsigned count, void (*routine)());
 // (terminated on Windows, abandoned elsewhere). True when all ended in time.
 bool stopWorkerPool(WorkerPool* pool, unsigned timeoutMs);
 
-// Whether unload may wait for the workers: not under Windows' loader lock.
-bool canStopAtUnload();
-
 void pinModule();    // the module stays loaded even when the host frees it
 void unpinModule();  // gives that reference back
 

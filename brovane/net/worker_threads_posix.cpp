@@ -69,8 +69,6 @@ bool stopWorkerPool(WorkerPool* pool, unsigned timeoutMs) {
   return true;
 }
 
-bool canStopAtUnload() { return true; }
-
 void pinModule() {
   if (moduleReference != nullptr) return;
   Dl_info info{};

@@ -61,8 +61,6 @@ bool stopWorkerPool(WorkerPool* pool, unsigned timeoutMs) {
   return allEnded;
 }
 
-bool canStopAtUnload() { return false; }  // DllMain holds the loader lock
-
 void pinModule() {
   if (moduleReference != nullptr) return;
   GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&pinModule),

@@ -2,21 +2,6 @@
 -- or memory behind, and the peer gets every frame of each.
 local t = dofile(arg[0]:match("^(.-)[^/\\]*$") .. "net_common.lua")
 
-local function under_sanitizer()  -- its shadow memory grows on its own; so does valgrind's
-  local maps = io.open("/proc/self/maps")
-  local text = maps and maps:read("*a") or ""
-  if maps then maps:close() end
-  return text:find("libtsan") or text:find("libasan") or text:find("vgpreload")
-end
-
-local function resident_kib()  -- nil where /proc is not there
-  local status = io.open("/proc/self/status")
-  if not status or under_sanitizer() then return nil end
-  local text = status:read("*a")
-  status:close()
-  return tonumber(text:match("VmRSS:%s*(%d+)"))
-end
-
 local function cycle(i)
   t.connect()
   t.check(send_data(i, string.rep("x", i % 100)), "cycle %d: send refused", i)
@@ -26,14 +11,14 @@ end
 
 for i = 1, 20 do cycle(i) end  -- warm up: the allocator and the loader settle
 collectgarbage("collect")
-local threads, handles, memory = host_thread_count(), host_handle_count(), resident_kib()
+local threads, handles, memory = host_thread_count(), host_handle_count(), t.resident_kib()
 local cycles = 1000
 for i = 1, cycles do cycle(i) end
 collectgarbage("collect")
 t.check(host_thread_count() == threads, "threads: %d before, %d after", threads, host_thread_count())
 t.check(host_handle_count() == handles, "handles: %d before, %d after", handles, host_handle_count())
 if memory then
-  local grown = resident_kib() - memory
+  local grown = t.resident_kib() - memory
   t.check(grown < 2048, "resident memory grew by %d KiB over %d cycles", grown, cycles)
 end
 

@@ -138,13 +138,126 @@ TEST_F(EngineTest, SendsKeepTheirOrderAcrossPartialSends) {
               1);
     expected += piece;
   }
-  std::thread closer([slot] { net::endSlot(slot); });
+  std::thread closer([slot] { net::endSlot(slot, net::Clock::now() + std::chrono::seconds(10)); });
   const std::string received = listener.receiveToEnd();
   listener.closeConnection();  // answers our end: the close need not linger
   closer.join();
   EXPECT_EQ(received.size(), expected.size());
   EXPECT_TRUE(received == expected);
   EXPECT_TRUE(waitForFreeSlots());
+}
+
+int send(int32_t slot, const std::string& bytes) {
+  return net::sendOnSlot(slot, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+// Sends pieces until one is refused; what was accepted is appended to *sent.
+int fillUntilRefused(int32_t slot, std::string* sent) {
+  for (int i = 0; i < 4096; ++i) {
+    const std::string piece = pattern(256 * 1024 + i, i);
+    if (send(slot, piece) == 0) return i;
+    *sent += piece;
+  }
+  return -1;  // never refused
+}
+
+bool waitForUnsent(int32_t slot, size_t atMost) {
+  for (int i = 0; i < 1000 && net::unsentBytes(slot) > atMost; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return net::unsentBytes(slot) <= atMost;
+}
+
+// A peer that does not read: sends are refused at the bound and nothing
+// accepted is lost; once it reads, sends are accepted again.
+TEST_F(EngineTest, UnsentBytesAreBounded) {
+  nettest::Listener listener;
+  const int32_t slot = open(listener);
+  ASSERT_NE(slot, 0);
+  ASSERT_TRUE(listener.accept());
+  std::string expected;
+  ASSERT_GT(fillUntilRefused(slot, &expected), 0);
+  EXPECT_LE(net::unsentBytes(slot), net::maxUnsentBytes);
+  EXPECT_GT(net::unsentBytes(slot) + 256 * 1024 + 4096, net::maxUnsentBytes);
+  EXPECT_EQ(send(slot, "x"), 1) << "a small send still fits";  // the refusal was the piece's size
+  expected += "x";
+  EXPECT_EQ(closedEvents(), 0) << "a refused send ends nothing";
+
+  std::string received;
+  std::thread reader([&] {
+    received = listener.receiveToEnd();
+    listener.closeConnection();  // answers our end
+  });
+  ASSERT_TRUE(waitForUnsent(slot, 0));
+  const std::string whole(net::maxUnsentBytes, 'w');  // exactly the bound, on an empty queue
+  EXPECT_EQ(send(slot, whole), 1);
+  expected += whole;
+  ASSERT_TRUE(waitForUnsent(slot, 0));
+  net::endSlot(slot, net::Clock::now() + std::chrono::seconds(20));
+  reader.join();
+  EXPECT_EQ(received.size(), expected.size());
+  EXPECT_TRUE(received == expected);
+  EXPECT_TRUE(waitForFreeSlots());
+  EXPECT_EQ(net::sendRecordsLive(), 0);
+}
+
+// A single send larger than the bound is refused even on an idle
+// connection, which goes on working.
+TEST_F(EngineTest, ASendLargerThanTheBoundIsRefused) {
+  nettest::Listener listener;
+  const int32_t slot = open(listener);
+  ASSERT_NE(slot, 0);
+  ASSERT_TRUE(listener.accept());
+  const std::string over(net::maxUnsentBytes + 1, 'o');
+  EXPECT_EQ(send(slot, over), 0);
+  EXPECT_EQ(net::unsentBytes(slot), 0u);
+  EXPECT_EQ(send(slot, "after"), 1);
+  std::thread closer([slot] { net::endSlot(slot, net::Clock::now() + std::chrono::seconds(10)); });
+  const std::string received = listener.receiveToEnd();
+  listener.closeConnection();
+  closer.join();
+  EXPECT_EQ(received, "after");
+}
+
+// The peer's end while sends wait: the closed event comes once, later sends
+// are refused, and every record is released.
+TEST_F(EngineTest, ThePeersEndWithSendsQueued) {
+  enum class End { reset, endSending, close };
+  for (End end : {End::reset, End::endSending, End::close}) {
+    nettest::Listener listener;
+    const int32_t slot = open(listener);
+    ASSERT_NE(slot, 0);
+    ASSERT_TRUE(listener.accept());
+    const int before = closedEvents();
+    std::string sent;
+    ASSERT_GT(fillUntilRefused(slot, &sent), 0);
+    if (end == End::reset) listener.resetConnection();
+    if (end == End::endSending) listener.endSending();
+    if (end == End::close) listener.closeConnection();
+    ASSERT_TRUE(waitFor([&] { return recorder->closedEvents == before + 1; }))
+        << static_cast<int>(end);
+    EXPECT_EQ(send(slot, "late"), 0);
+    EXPECT_TRUE(waitForFreeSlots()) << static_cast<int>(end);
+    EXPECT_EQ(net::sendRecordsLive(), 0) << static_cast<int>(end);
+    EXPECT_EQ(closedEvents(), before + 1);
+  }
+}
+
+// A peer that never reads nor ends: the end drops what is unsent when its
+// time is up, and the slot and its records are freed.
+TEST_F(EngineTest, EndingGivesUpOnAPeerThatNeverReads) {
+  nettest::Listener listener;
+  const int32_t slot = open(listener);
+  ASSERT_NE(slot, 0);
+  ASSERT_TRUE(listener.accept());
+  std::string sent;
+  ASSERT_GT(fillUntilRefused(slot, &sent), 0);
+  net::endSlot(slot, net::Clock::now() + std::chrono::milliseconds(200));
+  EXPECT_TRUE(waitForFreeSlots());
+  EXPECT_EQ(net::sendRecordsLive(), 0);
+  EXPECT_EQ(closedEvents(), 1);
+  // A stop whose time is already up still ends the workers (TearDown checks).
+  EXPECT_EQ(net::stopEngine(net::Clock::now()), 1);
+  EXPECT_EQ(net::startEngine(), 1);
 }
 
 TEST_F(EngineTest, LowestFreeSlotIsTaken) {

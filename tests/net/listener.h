@@ -18,6 +18,8 @@ class Listener {
   bool send(const std::string& bytes);  // all of it
   std::string receiveToEnd();           // until the client's end (10 s at most)
   void closeConnection();               // orderly
+  void endSending();                    // our half only: the client reads its end
+  void resetConnection();               // abortive: the client sees a reset
 
  private:
   uintptr_t listening_ = 0;

@@ -65,4 +65,15 @@ void Listener::closeConnection() {
   hasConnection_ = false;
 }
 
+void Listener::endSending() {
+  if (hasConnection_) shutdown(static_cast<int>(connection_), SHUT_WR);
+}
+
+void Listener::resetConnection() {
+  if (!hasConnection_) return;
+  const linger abortive{1, 0};
+  setsockopt(static_cast<int>(connection_), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+  closeConnection();
+}
+
 }  // namespace nettest

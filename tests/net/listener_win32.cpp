@@ -76,4 +76,17 @@ void Listener::closeConnection() {
   hasConnection_ = false;
 }
 
+void Listener::endSending() {
+  if (hasConnection_) shutdown(static_cast<SOCKET>(connection_), SD_SEND);
+}
+
+void Listener::resetConnection() {
+  if (!hasConnection_) return;
+  const linger abortive{1, 0};
+  setsockopt(static_cast<SOCKET>(connection_), SOL_SOCKET, SO_LINGER,
+             reinterpret_cast<const char*>(&abortive), sizeof abortive);
+  closesocket(static_cast<SOCKET>(connection_));
+  hasConnection_ = false;
+}
+
 }  // namespace nettest

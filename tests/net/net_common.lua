@@ -1,11 +1,15 @@
 -- net_common.lua: helpers shared by the client's test scripts.
--- arg: peer port, a port nobody listens on, the 4464 and 8080 listeners (0: busy).
+-- arg: peer port, a port nobody listens on, the 4464 and 8080 listeners (0: busy),
+-- a listener that closes each connection at once, one that resets every odd one.
 local M = {}
 
 M.peer_port = tonumber(arg[1])
 M.dead_port = tonumber(arg[2])
 M.port_4464 = tonumber(arg[3]) or 0
 M.port_8080 = tonumber(arg[4]) or 0
+M.slam_port = tonumber(arg[5])
+M.flaky_port = tonumber(arg[6])
+M.MAX_UNSENT_KIB = 16 * 1024  -- the library's bound on unsent bytes per connection
 M.COMMAND = -777
 
 function M.check(condition, message, ...)
@@ -48,13 +52,45 @@ function M.wait_flag(want, ms)
   return is_disconnected()
 end
 
+function M.under_sanitizer()  -- its shadow memory grows on its own; so does valgrind's
+  local maps = io.open("/proc/self/maps")
+  local text = maps and maps:read("*a") or ""
+  if maps then maps:close() end
+  return text:find("libtsan") or text:find("libasan") or text:find("vgpreload")
+end
+
+-- Resident memory in KiB, nil where it is unknown or means nothing.
+function M.resident_kib()
+  if M.under_sanitizer() then return nil end
+  return host_resident_kib()
+end
+
+-- Frames of the letter 65 + number % 26, as the peer's report checks them.
+local letters = {}
+function M.letter_frame(number, size)
+  local key = (number % 26) .. ":" .. size
+  if not letters[key] then letters[key] = string.rep(string.char(65 + number % 26), size) end
+  return letters[key]
+end
+
+-- Sends 1 MiB frames numbered from first on until one is refused (at most
+-- limit); returns the number of the last frame accepted.
+function M.fill(first, limit)
+  local number = first - 1
+  while number - first + 1 < limit and send_data(number + 1, M.letter_frame(number + 1, 1048576)) do
+    number = number + 1
+  end
+  return number
+end
+
 function M.report(which)
   local answer = M.ask("report " .. which)
-  local frames, inorder, bytes, sum, bad, ended =
-    answer:match("frames (%d+) inorder (%a+) bytes (%d+) sum (%d+) bad (%d+) ended (%a+)")
+  local frames, inorder, bytes, sum, bad, ended, odd = answer:match(
+    "frames (%d+) inorder (%a+) bytes (%d+) sum (%d+) bad (%d+) ended (%a+) odd (%d+)")
   M.check(frames, "bad report %q", tostring(answer))
   return { frames = tonumber(frames), inorder = inorder == "yes", bytes = tonumber(bytes),
-           sum = tonumber(sum), bad = tonumber(bad), ended = ended == "yes" }
+           sum = tonumber(sum), bad = tonumber(bad), ended = ended == "yes",
+           odd = tonumber(odd) }
 end
 
 return M

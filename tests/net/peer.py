@@ -6,9 +6,11 @@ Records every byte each connection sends, reads the client's frames
 number is COMMAND; everything else is data. Replies are ASCII text.
 
     peer.py RUNNER... SCRIPT.lua  starts the peer, then runs
-    RUNNER... SCRIPT.lua PEER_PORT DEAD_PORT PORT_4464 PORT_8080
-(the last two 0 when those ports are busy). After the script, connections
-told "expect N" must have ended after exactly N data frames.
+    RUNNER... SCRIPT.lua PEER_PORT DEAD_PORT PORT_4464 PORT_8080 SLAM_PORT FLAKY_PORT
+(4464 and 8080 are 0 when those ports are busy). SLAM_PORT accepts and closes
+at once; FLAKY_PORT resets every odd connection at its first data and serves
+the others like PEER_PORT. After the script, connections told "expect N"
+must have ended after exactly N data frames.
 """
 import socket
 import struct
@@ -29,6 +31,7 @@ class Connection:
         self.received = bytearray()
         self.ended = threading.Event()
         self.parsed = 0  # bytes of received already cut into frames
+        self.scanned = 0  # no end mark before this offset of the frame being cut
         self.frames = []  # (number, payload)
         self.bad_frames = 0
         self.expected_frames = None  # checked when the script has ended
@@ -40,7 +43,7 @@ class Peer:
         self.connections = []
         self.listeners = []
 
-    def listen(self, port):
+    def listen(self, port, mode="serve"):
         server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         try:
@@ -50,16 +53,24 @@ class Peer:
             return 0
         server.listen(64)
         self.listeners.append(server)
-        threading.Thread(target=self.accept_loop, args=(server,), daemon=True).start()
+        threading.Thread(target=self.accept_loop, args=(server, mode), daemon=True).start()
         return server.getsockname()[1]
 
-    def accept_loop(self, server):
+    def accept_loop(self, server, mode):
         port = server.getsockname()[1]
+        accepted = 0
         while True:
             try:
                 sock, _ = server.accept()
             except OSError:
                 return
+            accepted += 1
+            if mode == "slam":  # accepts and closes at once, reading nothing
+                sock.close()
+                continue
+            if mode == "flaky" and accepted % 2 == 1:
+                threading.Thread(target=reset_at_first_data, args=(sock,), daemon=True).start()
+                continue
             with self.lock:
                 conn = Connection(len(self.connections) + 1, sock, port)
                 self.connections.append(conn)
@@ -89,8 +100,10 @@ class Peer:
         with self.lock:
             buf = conn.received
             while True:
-                end = buf.find(END, conn.parsed + 8)
+                # where the last search ended: a long frame is not searched again and again
+                end = buf.find(END, max(conn.parsed + 8, conn.scanned))
                 if end < 0 or len(buf) - conn.parsed < 10:
+                    conn.scanned = max(conn.parsed + 8, len(buf) - 1)
                     break
                 frame = bytes(buf[conn.parsed:end + 2])
                 if frame[:2] != LEAD or frame[6:8] != START:
@@ -133,8 +146,13 @@ class Peer:
         elif verb == "close":  # orderly end
             sock.shutdown(socket.SHUT_WR)
         elif verb == "reset":  # abortive end: RST
-            sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-            sock.close()
+            reset(sock)
+        elif verb == "close_after":  # close_after MS: reads nothing meanwhile, then ends in order
+            time.sleep(int(args[0]) / 1000.0)
+            sock.shutdown(socket.SHUT_WR)
+        elif verb == "reset_after":  # reset_after MS: reads nothing meanwhile, then resets
+            time.sleep(int(args[0]) / 1000.0)
+            reset(sock)
         elif verb == "whoami":
             sock.sendall(("port %d conn %d" % (conn.listen_port, conn.number)).encode())
         elif verb == "report":  # report WHICH: what that connection sent, once it ended
@@ -172,11 +190,27 @@ class Peer:
                 print("peer: connection %d frame %d has number %d" % (
                     target.number, first + 1, numbers[first]), file=sys.stderr)
             total = sum(len(p) for _, p in data)
+            # frames whose payload is not all of the letter 65 + number % 26
+            odd = sum(1 for n, p in data if p.strip(bytes([65 + n % 26])))
             checksum = sum(sum(p) for _, p in data) % 1000000007
-            text = "frames %d inorder %s bytes %d sum %d bad %d ended %s" % (
+            text = "frames %d inorder %s bytes %d sum %d bad %d ended %s odd %d" % (
                 len(data), "yes" if in_order else "no", total, checksum,
-                target.bad_frames, "yes" if target.ended.is_set() else "no")
+                target.bad_frames, "yes" if target.ended.is_set() else "no", odd)
         conn.sock.sendall(text.encode())
+
+
+def reset(sock):
+    sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+    sock.close()
+
+
+def reset_at_first_data(sock):
+    try:
+        sock.settimeout(10)
+        sock.recv(65536)
+        reset(sock)
+    except OSError:
+        sock.close()
 
 
 def dead_port():
@@ -191,10 +225,11 @@ def main():
     runner = sys.argv[1:]
     peer = Peer()
     port = peer.listen(0)
-    extra = [str(peer.listen(4464)), str(peer.listen(8080))]
+    extra = [str(peer.listen(4464)), str(peer.listen(8080)),
+             str(peer.listen(0, "slam")), str(peer.listen(0, "flaky"))]
     command = runner + [str(port), str(dead_port())] + extra
     try:
-        result = subprocess.run(command, timeout=180)
+        result = subprocess.run(command, timeout=600)  # ctest bounds each test more tightly
     except subprocess.TimeoutExpired:
         print("peer: the script timed out", file=sys.stderr)
         return 1
