@@ -59,6 +59,8 @@ function M.under_sanitizer()  -- its shadow memory grows on its own; so does val
   return text:find("libtsan") or text:find("libasan") or text:find("vgpreload")
 end
 
+function M.on_windows() return package.config:sub(1, 1) == "\\" end
+
 -- Resident memory in KiB, nil where it is unknown or means nothing.
 function M.resident_kib()
   if M.under_sanitizer() then return nil end
