@@ -2,12 +2,12 @@
 # both install what is missing first.
 JOBS ?= 2
 
-.PHONY: deps build build-native build-win32 build-win64 test test-native test-win32 demo bench sanitize fuzz clean
+.PHONY: deps build build-native build-win32 build-win32-cdecl build-win64 test test-native test-win32 demo bench sanitize fuzz clean
 
 deps:
 	@scripts/install-deps
 
-build: deps build-native build-win32 build-win64
+build: deps build-native build-win32 build-win32-cdecl build-win64
 
 build-native:
 	cmake --preset native >/dev/null
@@ -16,6 +16,12 @@ build-native:
 build-win32:
 	cmake --preset win32 >/dev/null
 	cmake --build --preset win32 -j$(JOBS)
+
+# Brovane against a cdecl Lua 5.1 DLL (BROVANE_CDECL), as most downloaded
+# Lua DLLs are: the libraries, brovane-run and the Lua-level tests only.
+build-win32-cdecl:
+	cmake --preset win32-cdecl >/dev/null
+	cmake --build --preset win32-cdecl -j$(JOBS)
 
 build-win64:
 	cmake --preset win64 >/dev/null
@@ -38,12 +44,3 @@ fuzz: deps
 
 clean:
 	rm -rf build dist
-
-# Brovane against a cdecl Lua 5.1 DLL (BROVANE_CDECL), as most downloaded
-# Lua DLLs are: the libraries, brovane-run and the Lua-level tests only.
-.PHONY: build-win32-cdecl
-build: build-win32-cdecl
-
-build-win32-cdecl:
-	cmake --preset win32-cdecl >/dev/null
-	cmake --build --preset win32-cdecl -j$(JOBS)
