@@ -28,8 +28,8 @@ static std::string gbkToUtf8(const char* gbk) {
 }
 
 void showSystemBox(const char* text, const char* title, BoxIcon icon) {
-  std::fprintf(stderr, "[%s%s] %s\n", icon == BoxIcon::error ? "!" : "",
-               gbkToUtf8(title).c_str(), gbkToUtf8(text).c_str());
+  std::fprintf(stderr, "[%s%s] %s\n", icon == BoxIcon::error ? "!" : "", gbkToUtf8(title).c_str(),
+               gbkToUtf8(text).c_str());
   std::fflush(stderr);
 }
 

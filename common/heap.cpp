@@ -1,22 +1,48 @@
 // heap.cpp: allocation that cannot return null, and the tolerant free.
 #include "heap.h"
 
+#include <atomic>
+
 #include "fatal.h"
 #include "heap_sys.h"
 
 namespace zelk {
 
+namespace {
+
+std::atomic<long> allocationsMade{0};
+std::atomic<long> allocationToRefuse{0};
+
+bool refusedBySeam() {
+  const long number = allocationsMade.fetch_add(1, std::memory_order_relaxed) + 1;
+  return number == allocationToRefuse.load(std::memory_order_relaxed);
+}
+
+void* rawOrNull(size_t size) {
+  return refusedBySeam() ? nullptr : sys::heapAllocRaw(size == 0 ? 1 : size);
+}
+
+}  // namespace
+
 void* heapAlloc(size_t size) {
-  void* block = sys::heapAllocZeroed(size == 0 ? 1 : size);
+  void* block = refusedBySeam() ? nullptr : sys::heapAllocZeroed(size == 0 ? 1 : size);
   if (block == nullptr) fatalOutOfMemory();
   return block;
 }
 
 void* heapAllocUncleared(size_t size) {
-  void* block = sys::heapAllocRaw(size == 0 ? 1 : size);
+  void* block = rawOrNull(size);
   if (block == nullptr) fatalOutOfMemory();
   return block;
 }
+
+void* heapAllocOrNull(size_t size) { return rawOrNull(size); }
+
+void refuseAllocationNumber(long number) {
+  allocationToRefuse.store(number, std::memory_order_relaxed);
+}
+
+long allocationsCounted() { return allocationsMade.load(std::memory_order_relaxed); }
 
 bool isReleasable(const void* block) {
   const auto address = reinterpret_cast<uintptr_t>(block);

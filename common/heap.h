@@ -27,6 +27,17 @@ bool isReleasable(const void* block);
 // whose readability probe costs a system call on some platforms.
 void heapFreeOwn(void* block);
 
+// A block for memory whose refusal its caller absorbs (a send refused, a
+// connect failed): null when refused, and no box.
+void* heapAllocOrNull(size_t size);
+
+// The allocation seam: every allocation above, and the library's operator
+// new through them, is counted; the one whose number is set here is refused
+// as if the system had refused it. Nothing in the libraries sets it: a test
+// build exports it, to fail each allocation of a run in turn.
+void refuseAllocationNumber(long number);  // 0: none
+long allocationsCounted();
+
 // Owned texts and byte strings hold only blocks of heapAlloc.
 struct HeapDeleter {
   void operator()(const void* block) const { heapFreeOwn(const_cast<void*>(block)); }

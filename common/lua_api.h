@@ -48,8 +48,7 @@ lua_State* ZELK_LUA_CC luaL_newstate(void);
 void ZELK_LUA_CC luaL_openlibs(lua_State* L);
 int ZELK_LUA_CC luaL_loadstring(lua_State* L, const char* s);
 int ZELK_LUA_CC luaL_loadfile(lua_State* L, const char* filename);
-int ZELK_LUA_CC luaL_loadbuffer(lua_State* L, const char* buff, size_t sz,
-                                const char* name);
+int ZELK_LUA_CC luaL_loadbuffer(lua_State* L, const char* buff, size_t sz, const char* name);
 void ZELK_LUA_CC lua_close(lua_State* L);
 int ZELK_LUA_CC lua_resume(lua_State* L, int narg);
 int ZELK_LUA_CC lua_pcall(lua_State* L, int nargs, int nresults, int errfunc);

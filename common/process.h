@@ -6,6 +6,8 @@
 namespace zelk::sys {
 
 [[noreturn]] void exitProcess(int code);
+[[noreturn]] void parkForever();  // this thread waits for the process's end
+unsigned long currentThreadId();
 
 // The full path of the running process's main program file, written into
 // buffer (cut to fit, always terminated); false when it cannot be had.

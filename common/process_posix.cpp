@@ -7,6 +7,12 @@ namespace zelk::sys {
 
 void exitProcess(int code) { _exit(code); }
 
+void parkForever() {
+  for (;;) pause();
+}
+
+unsigned long currentThreadId() { return static_cast<unsigned long>(gettid()); }
+
 bool mainProgramPath(char* buffer, size_t size) {
   if (size == 0) return false;
   const ssize_t length = readlink("/proc/self/exe", buffer, size - 1);

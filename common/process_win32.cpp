@@ -7,6 +7,12 @@ namespace zelk::sys {
 
 void exitProcess(int code) { ExitProcess(static_cast<UINT>(code)); }
 
+void parkForever() {
+  for (;;) Sleep(INFINITE);
+}
+
+unsigned long currentThreadId() { return GetCurrentThreadId(); }
+
 bool mainProgramPath(char* buffer, size_t size) {
   if (size == 0) return false;
   buffer[0] = '\0';

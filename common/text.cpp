@@ -34,9 +34,9 @@ Text joinTexts(std::initializer_list<const char*> parts) {
 Text textFromBytes(const void* bytes, size_t length) {
   if (bytes == nullptr || length == 0) return nullptr;
   const void* zero = std::memchr(bytes, 0, length);
-  const size_t kept = zero ? static_cast<size_t>(static_cast<const char*>(zero) -
-                                                 static_cast<const char*>(bytes))
-                           : length;
+  const size_t kept =
+      zero ? static_cast<size_t>(static_cast<const char*>(zero) - static_cast<const char*>(bytes))
+           : length;
   if (kept == 0) return nullptr;
   return copyTextBytes(static_cast<const char*>(bytes), kept);
 }

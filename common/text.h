@@ -24,7 +24,7 @@ struct Bytes {
 inline const char* orEmpty(const char* text) { return text ? text : ""; }
 size_t textLength(const char* text);  // 0 for a missing text
 
-Text copyText(const char* text);                      // null stays null
+Text copyText(const char* text);                       // null stays null
 Text copyTextBytes(const char* bytes, size_t length);  // exactly length bytes + terminator
 Text joinTexts(std::initializer_list<const char*> parts);
 

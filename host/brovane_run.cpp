@@ -1,8 +1,10 @@
 // brovane_run.cpp: the script host. Loads Brovane, registers its Lua exports
 // under their GBK names and ASCII aliases, and runs one script.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host_stats.h"
@@ -24,10 +26,13 @@ const ExportName exportNames[] = {
 };
 
 const char usage[] =
-    "usage: brovane-run [--lib PATH] SCRIPT.lua [ARG...]\n"
+    "usage: brovane-run [--lib PATH] [--threads N] [--refuse-allocation N] SCRIPT.lua [ARG...]\n"
     "       brovane-run --lumivet PATH\n"
     "Runs SCRIPT.lua in a Lua 5.1 state whose globals hold Brovane's exports\n"
     "under their GBK names and ASCII aliases; arg holds the arguments.\n"
+    "--threads runs it in N states on N threads at once (host_thread: 1 to N).\n"
+    "--refuse-allocation has a library built with the allocation seam refuse\n"
+    "its N-th allocation (0: none) and print how many it made.\n"
     "For tests it adds host_sleep(ms), host_clock() (ms, monotonic),\n"
     "host_thread_count(), host_handle_count() (handles or descriptors)\n"
     "and host_resident_kib() (resident memory, nil when unknown).\n"
@@ -102,17 +107,20 @@ void setArguments(lua_State* L, int argc, char** argv, int scriptIndex) {
   lua_setfield(L, LUA_GLOBALS_INDEX, "arg");
 }
 
-int runScript(const std::string& libraryPath, int argc, char** argv, int scriptIndex) {
-  host::Library library(libraryPath);
-  if (!library.loaded()) {
-    std::fprintf(stderr, "brovane-run: cannot load %s: %s\n", libraryPath.c_str(),
-                 host::Library::lastError().c_str());
-    return 2;
-  }
+struct RunOptions {
+  std::string libraryPath = host::defaultLibraryPath("Brovane");
+  int threads = 1;
+  long refuseAllocation = -1;  // -1: the seam is not used
+};
+
+// One Lua state running the script; its status (0 or 1).
+int runInState(const host::Library& library, int argc, char** argv, int scriptIndex, int thread) {
   lua_State* L = luaL_newstate();
   luaL_openlibs(L);
   registerExports(L, library);
   registerHostHelpers(L);
+  lua_pushnumber(L, thread);
+  lua_setfield(L, LUA_GLOBALS_INDEX, "host_thread");
   setArguments(L, argc, argv, scriptIndex);
   int status = luaL_loadfile(L, argv[scriptIndex]);
   if (status == 0) status = lua_pcall(L, 0, 0, 0);
@@ -121,8 +129,39 @@ int runScript(const std::string& libraryPath, int argc, char** argv, int scriptI
     std::fprintf(stderr, "brovane-run: %s\n", message ? message : "error without a message");
   }
   lua_close(L);
-  library.unload();  // the host frees the library, as real hosts do
   return status == 0 ? 0 : 1;
+}
+
+using SeamSetter = void (*)(long);
+using SeamCounter = long (*)();
+
+int runScript(const RunOptions& options, int argc, char** argv, int scriptIndex) {
+  host::Library library(options.libraryPath);
+  if (!library.loaded()) {
+    std::fprintf(stderr, "brovane-run: cannot load %s: %s\n", options.libraryPath.c_str(),
+                 host::Library::lastError().c_str());
+    return 2;
+  }
+  auto refuse = reinterpret_cast<SeamSetter>(library.symbol("zelk_refuseAllocation"));
+  auto counted = reinterpret_cast<SeamCounter>(library.symbol("zelk_allocationsCounted"));
+  if (options.refuseAllocation >= 0 && (refuse == nullptr || counted == nullptr)) {
+    std::fprintf(stderr, "brovane-run: %s has no allocation seam\n", options.libraryPath.c_str());
+    return 2;
+  }
+  if (options.refuseAllocation >= 0) refuse(options.refuseAllocation);
+  std::vector<int> statuses(options.threads, 0);
+  std::vector<std::thread> threads;
+  for (int i = 1; i < options.threads; ++i)
+    threads.emplace_back(
+        [&, i] { statuses[i] = runInState(library, argc, argv, scriptIndex, i + 1); });
+  statuses[0] = runInState(library, argc, argv, scriptIndex, 1);
+  for (std::thread& thread : threads) thread.join();
+  if (options.refuseAllocation >= 0)
+    std::fprintf(stderr, "brovane-run: the library made %ld allocations\n", counted());
+  library.unload();  // the host frees the library, as real hosts do
+  for (int status : statuses)
+    if (status != 0) return status;
+  return 0;
 }
 
 using EdgameFunction = const char*(ZELK_STDCALL*)(const char*);
@@ -143,17 +182,25 @@ int askLumivet(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string libraryPath = host::defaultLibraryPath("Brovane");
+  RunOptions options;
   int index = 1;
   while (index < argc && argv[index][0] == '-' && argv[index][1] == '-') {
     const std::string option = argv[index];
     if (option == "--help") return std::fputs(usage, stdout), 0;
     if (index + 1 >= argc) break;
-    if (option == "--lumivet") return askLumivet(argv[index + 1]);
-    if (option != "--lib") break;
-    libraryPath = argv[index + 1];
+    const char* value = argv[index + 1];
+    if (option == "--lumivet") return askLumivet(value);
+    if (option == "--lib")
+      options.libraryPath = value;
+    else if (option == "--threads")
+      options.threads = std::atoi(value);
+    else if (option == "--refuse-allocation")
+      options.refuseAllocation = std::atol(value);
+    else
+      break;
     index += 2;
   }
-  if (index >= argc) return std::fputs(usage, stderr), 2;
-  return runScript(libraryPath, argc, argv, index);
+  if (index >= argc || options.threads < 1 || options.threads > 64)
+    return std::fputs(usage, stderr), 2;
+  return runScript(options, argc, argv, index);
 }

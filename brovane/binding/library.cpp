@@ -8,10 +8,20 @@
 
 namespace brovane {
 
+namespace {
+
+// After a fatal box the process ends next, and the box may have come on any
+// thread while others are still inside an export or the engine: the held
+// connection sends out and ends as at unload, and the memory is left to the
+// process's end instead of being freed under those threads.
+void unloadAfterFatalBox() { net::finishClient(); }
+
+}  // namespace
+
 void loadLibrary() {
   createScriptBridge();
-  net::createClientGlobals();  // connection object, slot tables, worker list
-  zelk::setUnloadRoutine(unloadLibrary);
+  net::createClientGlobals();  // connection object, slot tables; the workers start with 连接
+  zelk::setUnloadRoutine(unloadAfterFatalBox);
 }
 
 void unloadLibrary() {

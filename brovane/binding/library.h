@@ -4,6 +4,6 @@
 namespace brovane {
 
 void loadLibrary();    // the process attaches the library
-void unloadLibrary();  // the process detaches it (also run by the fatal boxes)
+void unloadLibrary();  // the process detaches it
 
 }  // namespace brovane

@@ -9,8 +9,15 @@
 
 namespace brovane {
 
+// Each export makes one on its own stack for its call, bound to the state it
+// was called with: calls from several Lua states on several threads then
+// share nothing. The library-wide instance is kept for the host's lifetime
+// contract (made at load, freed at unload); no export reads through it.
 class ScriptBridge {
  public:
+  ScriptBridge() = default;
+  explicit ScriptBridge(lua_State* state) : state_(state) {}
+
   virtual void destroy();              // teardown hook: does nothing
   virtual ScriptBridge* copy() const;  // a new heap object with the same state
   virtual void setState(lua_State* state);
@@ -66,7 +73,7 @@ class ScriptBridge {
   lua_State* state_ = nullptr;
 };
 
-ScriptBridge& scriptBridge();  // the library's one instance
+ScriptBridge& scriptBridge();  // the library-wide instance; exports use their own
 void createScriptBridge();     // load
 void releaseScriptBridge();    // unload
 

@@ -5,7 +5,7 @@
 
 namespace {
 
-using brovane::scriptBridge;
+using brovane::ScriptBridge;
 using brovane::split::Span;
 
 Span spanOf(const char* text) { return Span{zelk::orEmpty(text), zelk::textLength(text)}; }
@@ -22,8 +22,7 @@ double fieldNumberAt(brovane::ScriptBridge& bridge) {
 // which spares a copy of what may be a long text on every call; the field is
 // pushed straight from the text, and Lua copies it.
 int splitText(lua_State* L) {
-  brovane::ScriptBridge& bridge = scriptBridge();
-  bridge.setState(L);
+  ScriptBridge bridge(L);
   const Span text = spanOf(bridge.textAt(3));
   const Span separator = spanOf(bridge.textAt(2));
   const double number = fieldNumberAt(bridge);
@@ -43,8 +42,7 @@ extern "C" int ZELK_LUA_CC brovane_splitText(lua_State* L) { return splitText(L)
 extern "C" int ZELK_LUA_CC brovane_subroutine1(lua_State* L) { return splitText(L); }
 
 extern "C" int ZELK_LUA_CC brovane_memberCount(lua_State* L) {
-  brovane::ScriptBridge& bridge = scriptBridge();
-  bridge.setState(L);
+  ScriptBridge bridge(L);
   const Span text = spanOf(bridge.textAt(2));
   const Span separator = spanOf(bridge.textAt(1));
   bridge.pushNumber(static_cast<double>(brovane::split::countFields(text, separator)));

@@ -1,7 +1,9 @@
 // cipher_exports.cpp: 加密 and 解密, with their result slots.
 #include "cipher/cipher_exports.h"
 
+#include <atomic>
 #include <cstdlib>
+#include <type_traits>
 
 #include "binding/script_bridge.h"
 #include "cipher/clock.h"
@@ -12,29 +14,42 @@ namespace brovane::cipher {
 
 namespace {
 
-// A result slot owns the last result text of one export. Its block is
-// reused by the next result that fits it without wasting much of it: long
-// results then cost no fresh pages on every call. Trivially destructible on
-// purpose: only unload frees it, whenever the loader runs unload relative to
-// the C++ static destructors.
-struct ResultSlot {
-  char* text;
+// A result block: its capacity, then the text.
+struct ResultBlock {
   size_t capacity;
-
-  // A block of at least size bytes, its content left to the caller.
-  char* reserve(size_t size) {
-    if (text != nullptr && size <= capacity && capacity - size <= size + 4096) return text;
-    clear();  // first: the heap may hand its block straight back
-    text = static_cast<char*>(zelk::heapAllocUncleared(size));
-    capacity = size;
-    return text;
-  }
-  void clear() {
-    zelk::heapFreeOwn(text);
-    text = nullptr;
-    capacity = 0;
-  }
+  char* text() { return reinterpret_cast<char*>(this + 1); }
 };
+
+// A result slot owns the last result text of one export, and its block is
+// reused by the next result that fits it without wasting much of it: long
+// results then cost no fresh pages on every call. A call takes the block out
+// of the slot while it fills and pushes it, so a call on another thread
+// never writes or frees it meanwhile: that call fills a block of its own,
+// and of two blocks given back at once the one that finds the slot taken is
+// freed. Trivially destructible on purpose: only unload frees it, whenever
+// the loader runs unload relative to the C++ static destructors.
+struct ResultSlot {
+  std::atomic<ResultBlock*> block;
+
+  ResultBlock* take() { return block.exchange(nullptr, std::memory_order_acquire); }
+  void giveBack(ResultBlock* mine) { freeBlock(block.exchange(mine, std::memory_order_acq_rel)); }
+  void clear() { freeBlock(take()); }
+
+  static void freeBlock(ResultBlock* old) { zelk::heapFreeOwn(old); }
+};
+
+// A block of at least size bytes for the text, its content left to the
+// caller: the one taken from the slot when it fits.
+ResultBlock* fit(ResultBlock* taken, size_t size) {
+  if (taken != nullptr && size <= taken->capacity && taken->capacity - size <= size + 4096)
+    return taken;
+  ResultSlot::freeBlock(taken);  // first: the heap may hand its block straight back
+  auto* block = static_cast<ResultBlock*>(zelk::heapAllocUncleared(sizeof(ResultBlock) + size));
+  block->capacity = size;
+  return block;
+}
+
+static_assert(std::is_trivially_destructible_v<ResultSlot>);
 
 ResultSlot encryptResult{};  // 加密's last result
 ResultSlot decryptResult{};  // 解密's last result
@@ -43,37 +58,43 @@ ResultSlot decryptResult{};  // 解密's last result
 // the low 15 bits of a draw are as uniform as the whole.
 int drawFromGenerator() { return std::rand() % 32768; }
 
-// Pushes the result of length bytes that slot holds; an empty result leaves
-// the slot empty and pushes nil.
-int pushResult(ResultSlot& slot, size_t length) {
-  if (length == 0) slot.clear();
-  scriptBridge().pushTextOfLength(slot.text, length);
+// Pushes the result of length bytes in block, then puts the block back in
+// the slot; an empty result leaves the slot empty and pushes nil.
+int pushResult(ScriptBridge& bridge, ResultSlot& slot, ResultBlock* block, size_t length) {
+  if (length == 0) {
+    ResultSlot::freeBlock(block);
+    slot.clear();
+    bridge.pushTextOfLength(nullptr, 0);
+    return 1;
+  }
+  bridge.pushTextOfLength(block->text(), length);
+  slot.giveBack(block);
   return 1;
 }
 
 // The arguments are borrowed from the stack; they stay there until we return.
 int encrypt(lua_State* L) {
-  ScriptBridge& bridge = scriptBridge();
-  bridge.setState(L);
+  ScriptBridge bridge(L);
   size_t textLength = 0;
   const char* text = bridge.textAndLengthAt(2, &textLength);
   const char* key = bridge.textAt(1);
   const uint32_t tick = sys::tickCount();
   const uint8_t mask = maskByteFromDraw(drawFromGenerator());
-  if (textLength == 0) return pushResult(encryptResult, 0);
-  char* out = encryptResult.reserve(encryptedCapacity(textLength));
-  return pushResult(encryptResult, encryptInto(text, textLength, key, tick, mask, out));
+  if (textLength == 0) return pushResult(bridge, encryptResult, nullptr, 0);
+  ResultBlock* block = fit(encryptResult.take(), encryptedCapacity(textLength));
+  const size_t length = encryptInto(text, textLength, key, tick, mask, block->text());
+  return pushResult(bridge, encryptResult, block, length);
 }
 
 int decrypt(lua_State* L) {
-  ScriptBridge& bridge = scriptBridge();
-  bridge.setState(L);
+  ScriptBridge bridge(L);
   size_t cipherLength = 0;
   const char* cipherText = bridge.textAndLengthAt(2, &cipherLength);
   const char* key = bridge.textAt(1);
-  if (decryptedCapacity(cipherLength) <= 1) return pushResult(decryptResult, 0);
-  char* out = decryptResult.reserve(decryptedCapacity(cipherLength));
-  return pushResult(decryptResult, decryptInto(cipherText, cipherLength, key, out));
+  if (decryptedCapacity(cipherLength) <= 1) return pushResult(bridge, decryptResult, nullptr, 0);
+  ResultBlock* block = fit(decryptResult.take(), decryptedCapacity(cipherLength));
+  const size_t length = decryptInto(cipherText, cipherLength, key, block->text());
+  return pushResult(bridge, decryptResult, block, length);
 }
 
 }  // namespace

@@ -4,8 +4,7 @@
 #include "exports.h"
 
 extern "C" int ZELK_LUA_CC brovane_machineCode(lua_State* L) {
-  brovane::ScriptBridge& bridge = brovane::scriptBridge();
-  bridge.setState(L);
+  brovane::ScriptBridge bridge(L);
   uint32_t values[4] = {};
   brovane::cipher::readProcessorId(values);
   char code[36] = {};

@@ -21,6 +21,10 @@ struct ClientGlobals {
   // 连接 while it sets the flag: an old slot's event that passed the check
   // just before a reconnect cannot land after the reconnect's own result.
   std::mutex eventMutex;
+  // Held by 连接 and 断开连接 from their first step to their last (never
+  // across a call into Lua): the engine's start and stop and the connection
+  // object's change of slot happen one at a time, whichever threads call.
+  std::mutex lifeMutex;
 };
 
 ClientGlobals* client = nullptr;
@@ -40,10 +44,14 @@ void createClientGlobals() {
 // loader lock forbids waiting for a running thread; this thread takes the
 // completions itself. When the engine cannot be finished (a thread ended
 // inside it, or the time ran out), its memory is left to the process's end.
-void releaseClientGlobals() {
-  if (client == nullptr) return;
+bool finishClient() {
+  if (client == nullptr) return true;
   const Clock::time_point until = Clock::now() + std::chrono::milliseconds(disconnectTimeoutMs);
-  if (!finishEngineAlone(client->clientConnection.forget(), until)) return;
+  return finishEngineAlone(client->clientConnection.forget(), until);
+}
+
+void releaseClientGlobals() {
+  if (client == nullptr || !finishClient()) return;
   delete client;
   client = nullptr;
   releaseEngineTables();
@@ -52,55 +60,67 @@ void releaseClientGlobals() {
 
 }  // namespace brovane::net
 
-using brovane::scriptBridge;
+using brovane::ScriptBridge;
 using brovane::net::client;
 
+namespace {
+
+int connectTo(const char* address, int32_t port) {
+  using namespace brovane::net;
+  std::lock_guard<std::mutex> life(client->lifeMutex);
+  startEngine();  // a failed start makes the open fail
+  const int ok = client->clientConnection.open(address, port, brovane_eventCallback, 0);
+  std::lock_guard<std::mutex> lock(client->eventMutex);
+  // A peer that closes at once may have ended the connection already, its
+  // event raised before this result: the end stands.
+  const bool endedAlready = ok && slotEnded(client->clientConnection.connectionId());
+  client->disconnectedFlag = ok && !endedAlready ? 0 : 1;
+  return ok;
+}
+
+void disconnect() {
+  using namespace brovane::net;
+  std::lock_guard<std::mutex> life(client->lifeMutex);
+  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(disconnectTimeoutMs);
+  client->clientConnection.closeBy(until - std::chrono::milliseconds(stopShareMs));
+  stopEngine(until);
+}
+
+}  // namespace
+
 extern "C" int ZELK_LUA_CC brovane_connect(lua_State* L) {
-  brovane::net::startEngine();  // a failed start makes the open fail
-  scriptBridge().setState(L);
-  const int32_t port = brovane::truncateToInt32(scriptBridge().toNumber(1));
-  const zelk::Text address = scriptBridge().toText(2);
-  const int ok = client->clientConnection.open(address.get(), port, brovane_eventCallback, 0);
-  {
-    std::lock_guard<std::mutex> lock(client->eventMutex);
-    // A peer that closes at once may have ended the connection already,
-    // its event raised before this result: the end stands.
-    const bool endedAlready =
-        ok && brovane::net::slotEnded(client->clientConnection.connectionId());
-    client->disconnectedFlag = ok && !endedAlready ? 0 : 1;
-  }
-  scriptBridge().pushBoolean(ok);
+  ScriptBridge bridge(L);
+  const int32_t port = brovane::truncateToInt32(bridge.toNumber(1));
+  const zelk::Text address = bridge.toText(2);
+  bridge.pushBoolean(connectTo(address.get(), port));
   return 1;
 }
 
 extern "C" int ZELK_LUA_CC brovane_sendData(lua_State* L) {
-  scriptBridge().setState(L);
-  const char* data = scriptBridge().textAt(1);  // read in place: it stays on the stack
-  const int32_t number = brovane::truncateToInt32(scriptBridge().toNumber(2));
-  scriptBridge().pushBoolean(client->clientConnection.sendFrame(number, data));
+  ScriptBridge bridge(L);
+  const char* data = bridge.textAt(1);  // read in place: it stays on the stack
+  const int32_t number = brovane::truncateToInt32(bridge.toNumber(2));
+  bridge.pushBoolean(client->clientConnection.sendFrame(number, data));
   return 1;
 }
 
 extern "C" int ZELK_LUA_CC brovane_getPacket(lua_State* L) {
-  scriptBridge().setState(L);
+  ScriptBridge bridge(L);
   zelk::Text packet;
   if (!client->lastPacket.take(&packet)) return 0;
-  scriptBridge().pushText(packet.get());  // a leading zero byte gives nil
+  bridge.pushText(packet.get());  // a leading zero byte gives nil
   return 1;
 }
 
 extern "C" int ZELK_LUA_CC brovane_disconnect(lua_State* L) {
-  scriptBridge().setState(L);
-  using namespace brovane::net;
-  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(disconnectTimeoutMs);
-  client->clientConnection.closeBy(until - std::chrono::milliseconds(stopShareMs));
-  stopEngine(until);
-  return 0;  // nothing pushed, nothing returned
+  ScriptBridge bridge(L);  // reads nothing, pushes nothing
+  disconnect();
+  return 0;
 }
 
 extern "C" int ZELK_LUA_CC brovane_isDisconnected(lua_State* L) {
-  scriptBridge().setState(L);
-  scriptBridge().pushBoolean(client->disconnectedFlag != 0);
+  ScriptBridge bridge(L);
+  bridge.pushBoolean(client->disconnectedFlag != 0);
   return 1;
 }
 

@@ -5,7 +5,10 @@ namespace brovane::net {
 
 void createClientGlobals();  // connection object, slotInUse, workerThreads, slot tables
 // Ends a connection still held (what it accepted goes out, in bounded
-// time), then frees lastPacket, the connection object and the tables.
+// time) and the engine, without its workers; false when the engine could
+// not be finished and is left to the process's end.
+bool finishClient();
+// finishClient, then frees lastPacket, the connection object and the tables.
 void releaseClientGlobals();
 
 }  // namespace brovane::net

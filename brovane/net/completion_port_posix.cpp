@@ -13,21 +13,69 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
+#include <map>
 #include <mutex>
-#include <unordered_map>
+#include <new>
 
 #include "completion_port.h"
 #include "engine.h"
 
 namespace brovane::net {
 
+namespace {
+
+// A completion waits in its own record's room for the OVERLAPPED: queuing
+// one allocates nothing, so it cannot fail under the locks it is made under.
+struct QueuedCompletion {
+  uintptr_t key;
+  IoRecord* next;
+  uint32_t bytes;
+  bool succeeded;
+};
+static_assert(sizeof(QueuedCompletion) <= sizeof(PlatformOverlapped));
+
+QueuedCompletion& queuedPart(IoRecord* record) {
+  return *std::launder(reinterpret_cast<QueuedCompletion*>(record->overlapped.bytes));
+}
+
+// Completions in the order they came, then the stop keys.
+struct CompletionQueue {
+  IoRecord* head = nullptr;
+  IoRecord* tail = nullptr;
+  unsigned stopKeys = 0;
+
+  bool empty() const { return head == nullptr && stopKeys == 0; }
+  void push(const Completion& done) {
+    if (done.record == nullptr) {
+      ++stopKeys;
+      return;
+    }
+    new (done.record->overlapped.bytes)
+        QueuedCompletion{done.key, nullptr, done.bytes, done.succeeded};
+    (tail != nullptr ? queuedPart(tail).next : head) = done.record;
+    tail = done.record;
+  }
+  Completion pop() {
+    if (head == nullptr) {
+      --stopKeys;
+      return {stopKey, nullptr, 0, true};
+    }
+    IoRecord* record = head;
+    const QueuedCompletion part = queuedPart(record);
+    head = part.next;
+    if (head == nullptr) tail = nullptr;
+    return {part.key, record, part.bytes, part.succeeded};
+  }
+};
+
+}  // namespace
+
 struct CompletionPort {
   int epollFd = -1;
   int wakeFd = -1;  // an eventfd: wakes the thread that polls
   std::mutex queueMutex;
   std::condition_variable queueReady;
-  std::deque<Completion> queue;
+  CompletionQueue queue;
   bool polling = false;  // one worker polls, the others wait on the queue
   unsigned waiting = 0;  // workers waiting on the queue
 };
@@ -45,7 +93,7 @@ struct PosixSocket {
 // Handles are registry numbers, never reused, so a stale handle finds nothing.
 struct Registry {
   std::mutex mutex;
-  std::unordered_map<SocketHandle, PosixSocket> sockets;
+  std::map<SocketHandle, PosixSocket> sockets;  // entries made outside the lock
   SocketHandle nextHandle = 1;
 };
 
@@ -76,7 +124,7 @@ void wakePoller(CompletionPort* port) {
 
 void queueCompletion(CompletionPort* port, const Completion& done) {
   std::lock_guard<std::mutex> lock(port->queueMutex);
-  port->queue.push_back(done);
+  port->queue.push(done);
   if (port->waiting > 0) {
     port->queueReady.notify_one();
   } else if (port->polling && !pollingHere) {  // nobody else would see it
@@ -176,11 +224,7 @@ void closeCompletionPort(CompletionPort* port) {
 Completion waitCompletion(CompletionPort* port) {
   std::unique_lock<std::mutex> lock(port->queueMutex);
   for (;;) {
-    if (!port->queue.empty()) {
-      Completion done = port->queue.front();
-      port->queue.pop_front();
-      return done;
-    }
+    if (!port->queue.empty()) return port->queue.pop();
     if (!port->polling) {
       port->polling = true;
       lock.unlock();
@@ -222,8 +266,7 @@ bool waitCompletionFor(CompletionPort* port, unsigned timeoutMs, Completion* don
     port->polling = false;
     port->queueReady.notify_one();
   }
-  *done = port->queue.front();
-  port->queue.pop_front();
+  *done = port->queue.pop();
   return true;
 }
 
@@ -235,9 +278,13 @@ void postStopKey(CompletionPort* port) {
 bool openStreamSocket(SocketHandle* handle) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
   if (fd < 0) return false;
-  std::lock_guard<std::mutex> lock(registry().mutex);
-  *handle = registry().nextHandle++;
-  registry().sockets[*handle].fd = fd;
+  Registry& sockets = registry();
+  std::map<SocketHandle, PosixSocket> made;  // the entry is allocated here
+  auto entry = made.extract(made.try_emplace(0).first);
+  entry.mapped().fd = fd;
+  std::lock_guard<std::mutex> lock(sockets.mutex);
+  entry.key() = *handle = sockets.nextHandle++;
+  sockets.sockets.insert(std::move(entry));
   return true;
 }
 

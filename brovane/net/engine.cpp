@@ -12,6 +12,7 @@
 #include <mutex>
 #include <vector>
 
+#include "heap.h"
 #include "worker_threads.h"
 
 namespace brovane::net {
@@ -45,6 +46,7 @@ struct EngineState {
   uint32_t slotCallbackValue[slotCount] = {};
   std::shared_ptr<SlotLink> slotLink[slotCount];
   std::atomic<bool> running{false};  // engineRunning
+  bool abandoned = false;            // finishEngineAlone gave up: left to the process's end
   CompletionPort* completionPort = nullptr;
   WorkerPool* workerThreads = nullptr;
   unsigned workerCount = 0;
@@ -107,6 +109,12 @@ void releaseQueue(IoRecord* record) {
   }
 }
 
+// The bound limits what waits, not one frame: a frame of any size goes when
+// nothing waits before it, so memory stays under the bound plus one frame.
+bool fitsUnsentBound(size_t unsent, size_t frame) {
+  return unsent == 0 || (frame <= maxUnsentBytes && frame <= maxUnsentBytes - unsent);
+}
+
 size_t queueBytes(const IoRecord* record) {
   size_t bytes = 0;
   for (; record != nullptr; record = record->next) bytes += recordBytes(record);
@@ -120,7 +128,7 @@ std::chrono::milliseconds leftUntil(Clock::time_point until) {
 
 IoRecord* newRecord(size_t blockSize) {
   // The block is filled before use; only the record itself starts zeroed.
-  auto* record = static_cast<IoRecord*>(std::malloc(sizeof(IoRecord) + blockSize));
+  auto* record = static_cast<IoRecord*>(zelk::heapAllocOrNull(sizeof(IoRecord) + blockSize));
   if (record == nullptr) return nullptr;
   std::memset(record, 0, sizeof(IoRecord));
   record->blockStart = reinterpret_cast<uint8_t*>(record + 1);
@@ -314,11 +322,15 @@ bool waitForFreeSlots(Clock::time_point until) {
   return engine->slotsFreed.wait_until(lock, until, [] { return engine->taken == 0; });
 }
 
+// The list is made before the lock is taken: a refusal there must find no
+// lock of the engine held (the fatal end still finishes the engine).
 std::vector<int32_t> slotsInUse() {
-  std::vector<int32_t> slots;
+  std::vector<int32_t> slots(static_cast<size_t>(slotsTaken()));
+  size_t found = 0;
   std::lock_guard<std::mutex> lock(engine->slotsMutex);
-  for (int32_t n = 0; n < slotCount && static_cast<int32_t>(slots.size()) < engine->taken; ++n)
-    if (engine->slotInUse[n] & 1) slots.push_back(n + 1);
+  for (int32_t n = 0; n < slotCount && found < slots.size(); ++n)
+    if (engine->slotInUse[n] & 1) slots[found++] = n + 1;
+  slots.resize(found);
   return slots;
 }
 
@@ -356,6 +368,8 @@ int startEngine() {
 
 bool finishEngineAlone(int32_t slot, Clock::time_point until) {
   if (!engineRunning()) return true;
+  if (engine->abandoned) return false;  // a second try would only cost the time again
+  engine->abandoned = true;             // until it has ended below
   for (unsigned i = 0; i < engine->workerCount; ++i) postStopKey(engine->completionPort);
   const bool workersEnded = stopWorkerPool(engine->workerThreads, aloneWorkersWaitMs);
   engine->workerThreads = nullptr;
@@ -366,6 +380,7 @@ bool finishEngineAlone(int32_t slot, Clock::time_point until) {
   while (slotsTaken() > 0 && handleOneHere(until)) {
   }
   if (slotsTaken() > 0) return false;  // their records may still be in the system's hands
+  engine->abandoned = false;
   closeCompletionPort(engine->completionPort);
   engine->completionPort = nullptr;
   engine->running = false;
@@ -413,13 +428,14 @@ int32_t findFreeSlot() {
 int32_t claimSlot(uint32_t value, EventCallback callback, SocketHandle socket) {
   const int32_t slot = findFreeSlot();
   if (slot == 0) return 0;
+  auto* link = new SlotLink(socket);  // outside the lock: a refusal ends the process
   std::lock_guard<std::mutex> lock(engine->slotsMutex);
   const int32_t n = slot - 1;
   engine->slotCallbackValue[n] = value;
   engine->slotInUse[n] = 1;
   engine->slotSocket[n] = socket;
   engine->slotCallback[n] = callback;
-  engine->slotLink[n].reset(new SlotLink(socket));  // make_shared would pin the module for good
+  engine->slotLink[n].reset(link);  // make_shared would pin the module for good
   ++engine->taken;
   return slot;
 }
@@ -462,7 +478,7 @@ IoRecord* newReceiveRecord() {
   return record;
 }
 
-void releaseReceiveRecord(IoRecord* record) { std::free(record); }  // block included
+void releaseReceiveRecord(IoRecord* record) { zelk::heapFreeOwn(record); }  // block included
 
 void postReceive(int32_t slot, IoRecord* record) {
   SlotLink* link = record->link;
@@ -494,13 +510,13 @@ int sendPieces(int32_t slot, std::initializer_list<SendPiece> pieces) {
   size_t total = 0;
   for (const SendPiece& piece : pieces) total += piece.length;
   std::shared_ptr<SlotLink> link = linkOf(slot);
-  if (total == 0 || total > maxUnsentBytes || link == nullptr) return 0;
+  if (total == 0 || link == nullptr) return 0;
   IoRecord* start = nullptr;
   {
     std::lock_guard<std::mutex> lock(link->mutex);
     // Refused like a send the system refuses: the connection stays, and
     // nothing accepted before is dropped.
-    if (link->ending || link->receiveEnded || total > maxUnsentBytes - link->unsent) return 0;
+    if (link->ending || link->receiveEnded || !fitsUnsentBound(link->unsent, total)) return 0;
     if (!appendToQueue(link.get(), slot, pieces, total)) return 0;
     link->unsent += total;
     if (link->sendInFlight == nullptr) start = link->sendInFlight = popQueue(link.get());
@@ -535,7 +551,7 @@ int postSend(int32_t slot, IoRecord* record, SendFrom from) {
 void releaseSendRecord(IoRecord* record) {
   if (record == nullptr) return;
   --liveSendRecords;
-  std::free(record);  // block included
+  zelk::heapFreeOwn(record);  // block included
 }
 
 void closeConnection(int32_t slot, IoRecord* record) {

@@ -19,7 +19,8 @@ inline constexpr uint32_t dataEvent = 1;
 inline constexpr uint32_t closedEvent = 2;
 inline constexpr uint32_t receiveBlockSize = 4096;
 // Bytes a connection may hold accepted but not yet sent: a peer that reads
-// slowly or never cannot make the process grow without end.
+// slowly or never cannot make the process grow without end. A frame that
+// finds nothing waiting is accepted whatever its size.
 inline constexpr size_t maxUnsentBytes = size_t{16} << 20;
 // 断开连接 ends within this, whatever the peer does: sending out, waiting for
 // the peer's end and stopping the workers share it.

@@ -30,6 +30,13 @@ void runWorker(WorkerPool* pool, void (*routine)()) {
   pool->ended.notify_all();
 }
 
+bool isWorkerOf(WorkerPool* pool) {
+  std::lock_guard<std::mutex> lock(pool->mutex);
+  for (const std::thread& thread : pool->threads)
+    if (thread.get_id() == std::this_thread::get_id()) return true;
+  return false;
+}
+
 }  // namespace
 
 unsigned processorCount() {
@@ -39,6 +46,7 @@ unsigned processorCount() {
 
 WorkerPool* startWorkerPool(unsigned count, void (*routine)()) {
   auto* pool = new WorkerPool;
+  pool->threads.reserve(count);  // nothing is allocated under the pool's lock
   for (unsigned i = 0; i < count; ++i) {
     try {
       std::lock_guard<std::mutex> lock(pool->mutex);
@@ -54,6 +62,7 @@ WorkerPool* startWorkerPool(unsigned count, void (*routine)()) {
 
 bool stopWorkerPool(WorkerPool* pool, unsigned timeoutMs) {
   if (pool == nullptr) return true;
+  if (isWorkerOf(pool)) return false;
   bool allEnded = false;
   {
     std::unique_lock<std::mutex> lock(pool->mutex);

@@ -11,6 +11,7 @@ namespace brovane::net {
 struct WorkerPool {
   void (*routine)();
   std::vector<HANDLE> threads;
+  std::vector<DWORD> threadIds;
 };
 
 namespace {
@@ -31,11 +32,13 @@ unsigned processorCount() {
 }
 
 WorkerPool* startWorkerPool(unsigned count, void (*routine)()) {
-  auto* pool = new WorkerPool{routine, {}};
+  auto* pool = new WorkerPool{routine, {}, {}};
   for (unsigned i = 0; i < count; ++i) {
     DWORD id = 0;
     HANDLE thread = CreateThread(nullptr, 0, runWorker, pool, 0, &id);
-    if (thread != nullptr) pool->threads.push_back(thread);
+    if (thread == nullptr) continue;
+    pool->threads.push_back(thread);
+    pool->threadIds.push_back(id);
   }
   if (!pool->threads.empty()) return pool;
   delete pool;
@@ -46,6 +49,8 @@ WorkerPool* startWorkerPool(unsigned count, void (*routine)()) {
 // as they have ended.
 bool stopWorkerPool(WorkerPool* pool, unsigned timeoutMs) {
   if (pool == nullptr) return true;
+  for (DWORD id : pool->threadIds)
+    if (id == GetCurrentThreadId()) return false;
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   bool allEnded = true;
   for (HANDLE thread : pool->threads) {
