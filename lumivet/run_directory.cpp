@@ -1,12 +1,71 @@
 // run_directory.cpp: edgame, the directory of the process's main program.
 #include "run_directory.h"
 
+#include <atomic>
+
 #include "path.h"
 #include "process.h"
 
 namespace lumivet {
 
-static char* resultSlot = nullptr;  // owns the text edgame returned last
+namespace {
+
+// The result slot, one per calling thread: a text edgame returned stays
+// valid for its thread until that thread's next call, whatever other
+// threads call meanwhile. Each thread adds its own node (allocated outside
+// the lock, so an allocation failure never finds it held).
+struct ThreadResult {
+  unsigned long thread;
+  char* text;  // owns the text edgame returned last on this thread
+  ThreadResult* next;
+};
+
+std::atomic_flag listBusy = ATOMIC_FLAG_INIT;
+ThreadResult* results = nullptr;
+
+class ListLock {  // held for a few instructions only
+ public:
+  ListLock() {
+    while (listBusy.test_and_set(std::memory_order_acquire)) {
+    }
+  }
+  ~ListLock() { listBusy.clear(std::memory_order_release); }
+};
+
+ThreadResult* nodeOf(unsigned long thread) {
+  for (ThreadResult* node = results; node != nullptr; node = node->next)
+    if (node->thread == thread) return node;
+  return nullptr;
+}
+
+// Stores answer as the thread's result; the text it held before, if any.
+char* replaceResult(unsigned long thread, char* answer) {
+  {
+    ListLock lock;
+    if (ThreadResult* node = nodeOf(thread)) {
+      char* old = node->text;
+      node->text = answer;
+      return old;
+    }
+  }
+  auto* node = static_cast<ThreadResult*>(zelk::heapAlloc(sizeof(ThreadResult)));
+  *node = {thread, answer, nullptr};
+  ListLock lock;
+  node->next = results;
+  results = node;
+  return nullptr;
+}
+
+void freeNodes(ThreadResult* node) {
+  while (node != nullptr) {
+    ThreadResult* next = node->next;
+    zelk::heapFree(node->text);
+    zelk::heapFree(node);
+    node = next;
+  }
+}
+
+}  // namespace
 
 zelk::Text directoryOf(const char* programPath) {
   const size_t length =
@@ -17,16 +76,38 @@ zelk::Text directoryOf(const char* programPath) {
 const char* answerRunDirectory(const char* argument) {
   zelk::Text argumentCopy = zelk::copyText(zelk::orEmpty(argument));  // plays no other part
   char path[260] = {};
-  zelk::Text answer = zelk::sys::mainProgramPath(path, sizeof path) ? directoryOf(path)
-                                                                    : zelk::copyText("");
-  zelk::heapFree(resultSlot);  // only now: old and new never share an address
-  resultSlot = answer.release();
-  return resultSlot;
+  zelk::Text answer =
+      zelk::sys::mainProgramPath(path, sizeof path) ? directoryOf(path) : zelk::copyText("");
+  char* result = answer.release();
+  zelk::heapFree(
+      replaceResult(zelk::sys::currentThreadId(), result));  // only now: never one address
+  return result;
+}
+
+void forgetThread() {
+  const unsigned long thread = zelk::sys::currentThreadId();
+  ThreadResult* gone = nullptr;
+  {
+    ListLock lock;
+    for (ThreadResult** link = &results; *link != nullptr; link = &(*link)->next) {
+      if ((*link)->thread != thread) continue;
+      gone = *link;
+      *link = gone->next;
+      gone->next = nullptr;
+      break;
+    }
+  }
+  freeNodes(gone);
 }
 
 void releaseResult() {
-  zelk::heapFree(resultSlot);
-  resultSlot = nullptr;
+  ThreadResult* all = nullptr;
+  {
+    ListLock lock;
+    all = results;
+    results = nullptr;
+  }
+  freeNodes(all);
 }
 
 }  // namespace lumivet

@@ -9,10 +9,12 @@ namespace lumivet {
 // over double-byte characters); a path without one stays whole.
 zelk::Text directoryOf(const char* programPath);
 
-// The export's work: returns the new content of the result slot.
+// The export's work: returns the new content of the calling thread's
+// result slot.
 const char* answerRunDirectory(const char* argument);
 
-void releaseResult();  // unload
+void forgetThread();   // a thread ends (Windows says so; elsewhere its result stays to unload)
+void releaseResult();  // unload: every thread's result
 
 }  // namespace lumivet
 

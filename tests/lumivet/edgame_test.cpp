@@ -5,6 +5,8 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "library.h"
 #include "process.h"
@@ -47,6 +49,24 @@ TEST_F(Edgame_, ArgumentsDoNotMatterAndEachCallGivesAFreshText) {
   EXPECT_EQ(fromEmpty, first);
   EXPECT_EQ(std::string(b), first);
   EXPECT_NE(a, b);  // the old text is released only after the new one exists
+}
+
+// A text stays valid for its thread until that thread's next call, while
+// other threads call too (under the sanitizers a text freed early is seen).
+TEST_F(Edgame_, EachThreadKeepsItsTextUntilItsNextCall) {
+  const std::string expected = edgame(nullptr);
+  std::vector<int> wrong(4, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 2000; ++round) {
+        const char* mine = edgame(nullptr);
+        std::this_thread::yield();  // the others call meanwhile
+        wrong[t] += expected != mine;
+      }
+    });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong, std::vector<int>(4, 0));
 }
 
 }  // namespace
