@@ -52,9 +52,7 @@ int ClientConnection::open(const char* address, int32_t port, EventCallback call
   return 1;
 }
 
-void ClientConnection::close() {
-  closeBy(Clock::now() + std::chrono::milliseconds(disconnectTimeoutMs - stopShareMs));
-}
+void ClientConnection::close() { closeBy(endDeadlinesFrom(Clock::now()).flush); }
 
 void ClientConnection::closeBy(Clock::time_point flushUntil) {
   const int32_t slot = connectionId_.exchange(0);

@@ -46,8 +46,7 @@ void createClientGlobals() {
 // inside it, or the time ran out), its memory is left to the process's end.
 bool finishClient() {
   if (client == nullptr) return true;
-  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(disconnectTimeoutMs);
-  return finishEngineAlone(client->clientConnection.forget(), until);
+  return finishEngineAlone(client->clientConnection.forget(), endDeadlinesFrom(Clock::now()).stop);
 }
 
 void releaseClientGlobals() {
@@ -81,9 +80,9 @@ int connectTo(const char* address, int32_t port) {
 void disconnect() {
   using namespace brovane::net;
   std::lock_guard<std::mutex> life(client->lifeMutex);
-  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(disconnectTimeoutMs);
-  client->clientConnection.closeBy(until - std::chrono::milliseconds(stopShareMs));
-  stopEngine(until);
+  const EndDeadlines until = endDeadlinesFrom(Clock::now());
+  client->clientConnection.closeBy(until.flush);
+  stopEngine(until.stop);
 }
 
 }  // namespace

@@ -371,7 +371,8 @@ bool finishEngineAlone(int32_t slot, Clock::time_point until) {
   if (engine->abandoned) return false;  // a second try would only cost the time again
   engine->abandoned = true;             // until it has ended below
   for (unsigned i = 0; i < engine->workerCount; ++i) postStopKey(engine->completionPort);
-  const bool workersEnded = stopWorkerPool(engine->workerThreads, aloneWorkersWaitMs);
+  const bool workersEnded =
+      stopWorkerPool(engine->workerThreads, static_cast<unsigned>(aloneWorkersWait.count()));
   engine->workerThreads = nullptr;
   if (!workersEnded || heldByAnEndedThread(slot)) return false;  // its state is not to be trusted
   callbacksOff = true;
@@ -387,7 +388,7 @@ bool finishEngineAlone(int32_t slot, Clock::time_point until) {
   return true;  // the module reference stays: the loader is at work
 }
 
-int stopEngine() { return stopEngine(Clock::now() + std::chrono::milliseconds(stopTimeoutMs)); }
+int stopEngine() { return stopEngine(endDeadlinesFrom(Clock::now()).stop); }
 
 int stopEngine(Clock::time_point until) {
   if (!engineRunning()) return 0;

@@ -8,6 +8,7 @@
 #include <initializer_list>
 
 #include "completion_port.h"
+#include "end_deadlines.h"
 #include "lua_api.h"
 
 namespace brovane::net {
@@ -22,15 +23,7 @@ inline constexpr uint32_t receiveBlockSize = 4096;
 // slowly or never cannot make the process grow without end. A frame that
 // finds nothing waiting is accepted whatever its size.
 inline constexpr size_t maxUnsentBytes = size_t{16} << 20;
-// 断开连接 ends within this, whatever the peer does: sending out, waiting for
-// the peer's end and stopping the workers share it.
-inline constexpr unsigned disconnectTimeoutMs = 4500;
 inline constexpr size_t sendChunkBytes = 64 * 1024;  // a queued record's room for frames
-inline constexpr unsigned stopShareMs = 1000;        // of it, kept for the stop
-inline constexpr unsigned stopTimeoutMs = 5000;      // a stop on its own: workers, then forced
-inline constexpr unsigned aloneWorkersWaitMs = 200;  // workers told to end, at unload
-
-using Clock = std::chrono::steady_clock;
 
 using EventCallback = void(ZELK_STDCALL*)(uint32_t value, uint32_t event, uintptr_t record,
                                           uint32_t byteCount);
