@@ -4,8 +4,8 @@
 
 #include <initializer_list>
 
-#include "binding/field_blocks.h"
 #include "simd_level.h"
+#include "split/field_blocks.h"
 
 namespace brovane::split::blockpath {
 
