@@ -10,7 +10,7 @@ namespace brovane {
 
 void loadLibrary() {
   createScriptBridge();
-  net::createClientGlobals();  // connection object, slot tables, worker list
+  net::createClientGlobals();  // connection object, slot tables; the workers start in startEngine
   zelk::setUnloadRoutine(unloadLibrary);
 }
 
