@@ -1,5 +1,5 @@
 # Derives everything that names Brovane's exports from brovane/exports.txt:
-#   Brovane.def (Windows, GBK), with @N only where the 32-bit stdcall needs it;
+#   Brovane.def (Windows, GBK), with @N where cmake/conventions.cmake says;
 #   export_table.inc, an X-macro list for C++ (GBK names as \x escapes):
 #     BROVANE_LUA_EXPORT(ordinal, internal, "gbk", "alias")
 #     BROVANE_CALLBACK_EXPORT(ordinal, internal, "gbk")   (回调函数, alias "-")
@@ -22,18 +22,11 @@ function(gbk_escapes text out)
   set(${out} "${escaped}" PARENT_SCOPE)
 endfunction()
 
-# The Lua exports take the Lua build's convention; only 32-bit stdcall names
-# carry their argument bytes. The callback is stdcall on every 32-bit build.
-set(lua_size "@4")
-set(callback_size "@16")
-if(NOT WIN32 OR ZELK_WIN64)
-  set(lua_size "")
-  set(callback_size "")
-elseif(BROVANE_CDECL)
-  set(lua_size "")
-endif()
-
-set(def "LIBRARY \"Brovane.dll\"\nEXPORTS\n")
+# The Lua exports take the Lua build's convention (one argument, the state);
+# the callback is stdcall (four arguments). BROVANE_EXPORT_POPS: "name:bytes"
+# each export pops as it returns, for the checks.
+set(def_lines)
+set(BROVANE_EXPORT_POPS "")
 set(inc "// Made by cmake/brovane_exports.cmake from brovane/exports.txt.\n")
 set(BROVANE_EXPORT_NAMES "")
 set(BROVANE_LUA_EXPORT_NAMES "")
@@ -46,18 +39,27 @@ foreach(line ${lines})
   gbk_escapes("${name}" gbk)
   list(APPEND BROVANE_EXPORT_NAMES "${name}")
   if(alias STREQUAL "-")
-    string(APPEND def "\"${name}\" = ${internal}${callback_size} @${ordinal}\n")
+    set(kind stdcall)
+    set(bytes 16)
+  else()
+    set(kind lua)
+    set(bytes 4)
+  endif()
+  zelk_decorated(symbol ${internal} ${kind} ${bytes})
+  zelk_pops(pops ${kind} ${bytes})
+  list(APPEND def_lines "\"${name}\" = ${symbol} @${ordinal}")
+  list(APPEND BROVANE_EXPORT_POPS "${name}:${pops}")
+  if(alias STREQUAL "-")
     string(APPEND inc "BROVANE_CALLBACK_EXPORT(${ordinal}, ${internal}, \"${gbk}\")  // ${name}\n")
   else()
     list(APPEND BROVANE_LUA_EXPORT_NAMES "${name}")
-    string(APPEND def "\"${name}\" = ${internal}${lua_size} @${ordinal}\n")
     string(APPEND inc
       "BROVANE_LUA_EXPORT(${ordinal}, ${internal}, \"${gbk}\", \"${alias}\")  // ${name}\n")
   endif()
 endforeach()
 
 file(CONFIGURE OUTPUT ${out_dir}/export_table.inc CONTENT "${inc}" @ONLY)
-file(CONFIGURE OUTPUT ${out_dir}/Brovane.def.utf8 CONTENT "${def}" @ONLY)
+zelk_write_def(${out_dir}/Brovane.def.utf8 Brovane.dll ${def_lines})
 execute_process(COMMAND iconv -f UTF-8 -t GBK -o ${out_dir}/Brovane.def.new
   ${out_dir}/Brovane.def.utf8)
 file(COPY_FILE ${out_dir}/Brovane.def.new ${out_dir}/Brovane.def ONLY_IF_DIFFERENT)

@@ -26,9 +26,9 @@ list(TRANSFORM LUA_CORE APPEND .c)
 # builtins (which assume cdecl) out of the way.
 add_library(lua51 SHARED ${LUA_CORE})
 set_target_properties(lua51 PROPERTIES PREFIX "" OUTPUT_NAME lua51)
-set(LUA51_STDCALL_FLAGS -mrtd -fno-builtin -D__CRT__NO_INLINE)
-if(BROVANE_CDECL OR ZELK_WIN64)
-  set(LUA51_STDCALL_FLAGS "")
+set(LUA51_STDCALL_FLAGS "")
+if(ZELK_LUA_STDCALL)
+  set(LUA51_STDCALL_FLAGS -mrtd -fno-builtin -D__CRT__NO_INLINE)
 endif()
 # Under -mrtd a call is callee-pops unless its declaration says otherwise, so
 # every call into code not built with -mrtd must be cdecl by declaration.
@@ -46,16 +46,26 @@ target_compile_options(lua51 PRIVATE -O2 ${LUA51_STDCALL_FLAGS} -w)
 target_compile_definitions(lua51 PRIVATE LUA_ANSI LUA_BUILD_AS_DLL)
 target_link_options(lua51 PRIVATE -Wl,--kill-at -static-libgcc)
 
-# Import library with decorated stdcall names; -k drops the @N at run time.
-set(LUA51_DEF ${CMAKE_SOURCE_DIR}/cmake/lua51.def)
-if(BROVANE_CDECL OR ZELK_WIN64)
-  set(LUA51_DEF_USED ${CMAKE_BINARY_DIR}/lua51-cdecl.def)
-  file(READ ${LUA51_DEF} def)
-  string(REGEX REPLACE "@[0-9]+" "" def "${def}")
-  file(WRITE ${LUA51_DEF_USED} "${def}")
-else()
-  set(LUA51_DEF_USED ${LUA51_DEF})
-endif()
+# zelk_lua51_def(FILE KIND): the .def of an import library for a lua51.dll
+# whose functions are of convention KIND (as zelk_pops takes it), with the
+# @N of stdcall names; dlltool's -k drops them from the names imported.
+function(zelk_lua51_def file kind)
+  file(STRINGS ${CMAKE_SOURCE_DIR}/cmake/lua51_api.txt entries REGEX "^[a-zA-Z]")
+  set(lines)
+  foreach(entry ${entries})
+    string(REGEX MATCHALL "[^ \t]+" fields "${entry}")
+    list(GET fields 0 name)
+    list(GET fields 1 bytes)
+    zelk_decorated(symbol ${name} ${kind} ${bytes})
+    list(APPEND lines ${symbol})
+  endforeach()
+  zelk_write_def(${file} lua51.dll ${lines})
+endfunction()
+
+# Import library in the Lua build's convention.
+set(LUA51_DEF_USED ${CMAKE_BINARY_DIR}/lua51.def)
+zelk_lua51_def(${LUA51_DEF_USED} lua)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/lua51_api.txt)
 set(LUA51_IMPLIB ${CMAKE_BINARY_DIR}/liblua51-import.a)
 add_custom_command(OUTPUT ${LUA51_IMPLIB}
   COMMAND ${ZELK_MINGW_PREFIX}-dlltool -d ${LUA51_DEF_USED} -k -l ${LUA51_IMPLIB}

@@ -39,7 +39,15 @@ endfunction()
 # run; the label "wine" counts the runs that need Wine.
 function(zelk_skip_without_wine name)
   set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77
-                       SKIP_REGULAR_EXPRESSION "wine-run: skipped" LABELS wine)
+                       SKIP_REGULAR_EXPRESSION "wine-run: skipped")
+  set_property(TEST ${name} APPEND PROPERTY LABELS wine)
+endfunction()
+
+# The label "cdecl" marks the tests that need nothing but the libraries,
+# lua51 and brovane-run: the suite of the win32-cdecl tree, which builds
+# only those (CMakePresets.json).
+function(zelk_cdecl_suite)
+  set_property(TEST ${ARGN} APPEND PROPERTY LABELS cdecl)
 endfunction()
 
 # A Lua test script run by brovane-run against the real library.
@@ -48,21 +56,8 @@ function(zelk_lua_test name script)
            WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   set_tests_properties(${name} PROPERTIES TIMEOUT 120)
   zelk_skip_without_wine(${name})
+  zelk_cdecl_suite(${name})
 endfunction()
-
-# Calling conventions: the 32-bit Windows exports are stdcall, like the Lua
-# they serve; 64-bit Windows has one convention, so the win64 tree names none.
-if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(ZELK_WIN64 ON)
-  add_compile_definitions("ZELK_STDCALL=" "ZELK_EXPORT=")
-elseif(WIN32)
-  add_compile_definitions("ZELK_STDCALL=__attribute__((stdcall))" "ZELK_EXPORT=")
-  if(NOT BROVANE_CDECL)
-    add_compile_definitions("ZELK_LUA_CC=__attribute__((stdcall))")
-  endif()
-else()
-  add_compile_definitions("ZELK_STDCALL=" "ZELK_EXPORT=__attribute__((visibility(\"default\")))")
-endif()
 
 # Absolute Unix paths reach a Windows program under Wine through drive Z:.
 # wine-run reads which Wine a tree needs from its wine-arch file.

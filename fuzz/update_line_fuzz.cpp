@@ -16,9 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   count = static_cast<int32_t>(count);  // counts are 32-bit values
   const auto pieces = fuzz::splitInput(data + 12, size - 12, 2);
   const std::string prefix = pieces[0].c_str();  // texts end at their first zero
-  const tarvex::Text name(pieces[1].c_str());
+  const tarvex::String name(pieces[1].c_str());
 
-  tarvex::Text line;
+  tarvex::String line;
   tarvex::formatLine(line, prefix.c_str(), name, count, fileSize);
   const std::string head = prefix + name.c_str() + " ";
   if (line.compare(0, head.size(), head.c_str()) != 0) fuzz::fail("prefix glued to the name");

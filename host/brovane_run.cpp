@@ -10,20 +10,9 @@
 #include "host_stats.h"
 #include "library.h"
 #include "lua_api.h"
+#include "register_exports.h"
 
 namespace {
-
-struct ExportName {
-  const char* gbk;
-  const char* alias;
-};
-
-// The Lua exports of Brovane (回调函数 is not one: the engine calls it).
-const ExportName exportNames[] = {
-#define BROVANE_LUA_EXPORT(ordinal, internal, gbk, alias) {gbk, alias},
-#define BROVANE_CALLBACK_EXPORT(ordinal, internal, gbk)
-#include "export_table.inc"
-};
 
 const char usage[] =
     "usage: brovane-run [--lib PATH] [--threads N] [--refuse-allocation N] SCRIPT.lua [ARG...]\n"
@@ -39,23 +28,6 @@ const char usage[] =
     "--lumivet loads that library, calls edgame and prints its answer.\n"
     "Exit status: 0 the script ran to its end, 1 it raised an error,\n"
     "2 the library could not be loaded.\n";
-
-int registerExports(lua_State* L, const host::Library& library) {
-  int missing = 0;
-  for (const ExportName& name : exportNames) {
-    auto function = reinterpret_cast<lua_CFunction>(library.symbol(name.gbk));
-    if (function == nullptr) {
-      std::fprintf(stderr, "brovane-run: export %s not found\n", name.alias);
-      ++missing;
-      continue;
-    }
-    lua_pushcclosure(L, function, 0);
-    lua_setfield(L, LUA_GLOBALS_INDEX, name.gbk);
-    lua_pushcclosure(L, function, 0);
-    lua_setfield(L, LUA_GLOBALS_INDEX, name.alias);
-  }
-  return missing;
-}
 
 // Helpers for test scripts: Lua 5.1 has neither sleep nor a fine clock.
 int ZELK_LUA_CC hostSleep(lua_State* L) {
@@ -117,7 +89,7 @@ struct RunOptions {
 int runInState(const host::Library& library, int argc, char** argv, int scriptIndex, int thread) {
   lua_State* L = luaL_newstate();
   luaL_openlibs(L);
-  registerExports(L, library);
+  host::registerExports(L, library, "brovane-run");
   registerHostHelpers(L);
   lua_pushnumber(L, thread);
   lua_setfield(L, LUA_GLOBALS_INDEX, "host_thread");

@@ -46,10 +46,10 @@ bool nameMatches(const char* mask, const char* name) {
   return std::strcmp(mask, "*.*") == 0 || fnmatch(mask, name, 0) == 0;
 }
 
-bool isDirectory(const Text& directory, const dirent* entry) {
+bool isDirectory(const String& directory, const dirent* entry) {
   if (entry->d_type == DT_DIR) return true;
   if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) return false;
-  Text path = directory + "/" + entry->d_name;  // a link counts as what it names
+  String path = directory + "/" + entry->d_name;  // a link counts as what it names
   struct stat facts;
   return stat(path.c_str(), &facts) == 0 && S_ISDIR(facts.st_mode);
 }
@@ -58,7 +58,7 @@ bool isDirectory(const Text& directory, const dirent* entry) {
 
 bool forEachFileName(const char* pattern, NameVisitor visit) {
   const char* slash = std::strrchr(pattern, '/');
-  const Text directory = slash ? Text(pattern, slash - pattern) : Text(".");
+  const String directory = slash ? String(pattern, slash - pattern) : String(".");
   const char* mask = slash ? slash + 1 : pattern;
   std::unique_ptr<DIR, DirectoryCloser> stream(
       opendir(directory.empty() ? "/" : directory.c_str()));

@@ -3,13 +3,13 @@
 
 #include <utility>
 
-#include "fatal.h"
 #include "main_window_win32.h"
 #include "texts.h"
+#include "tool_fatal.h"
 #include "update_list.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-  tarvex::Text directory = tarvex::runDirectory();
+  tarvex::String directory = tarvex::runDirectory();
   SetCurrentDirectoryA(directory.c_str());
   // Empty name list and list-file slot; freed (and closed) when WinMain ends.
   tarvex::UpdateListTool tool(std::move(directory));

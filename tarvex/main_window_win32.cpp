@@ -32,9 +32,9 @@ const ControlSpec controls[] = {
     {"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0, 16, 16, 64, 24, texts::start, buttonId},  // 按钮1
 };
 
-Text windowText(HWND window) {
+String windowText(HWND window) {
   const int length = GetWindowTextLengthA(window);
-  Text text(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
+  String text(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
   const int copied = GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
   text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
   return text;

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "fatal.h"
+#include "tool_fatal.h"
 
 namespace tarvex {
 

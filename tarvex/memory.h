@@ -31,10 +31,11 @@ struct Allocator {
   }
 };
 
-// A text: bytes in the machine's ANSI code page (GBK), never converted.
-using Text = std::basic_string<char, std::char_traits<char>, Allocator<char>>;
+// The tool's string: bytes in the machine's ANSI code page (GBK), never
+// converted.
+using String = std::basic_string<char, std::char_traits<char>, Allocator<char>>;
 
 // The names of the listed files, in the platform's enumeration order.
-using NameList = std::vector<Text, Allocator<Text>>;
+using NameList = std::vector<String, Allocator<String>>;
 
 }  // namespace tarvex

@@ -11,15 +11,15 @@ namespace tarvex {
 
 static constexpr size_t programPathCapacity = 260;
 
-Text runDirectoryOf(const char* programPath) {
+String runDirectoryOf(const char* programPath) {
   const size_t length =
       zelk::directoryLengthOrZero(programPath, zelk::sys::pathSeparator(), zelk::sys::isLeadByte);
-  return Text(programPath, length);
+  return String(programPath, length);
 }
 
-Text runDirectory() {
+String runDirectory() {
   char path[programPathCapacity] = {};
-  if (!zelk::sys::mainProgramPath(path, sizeof path)) return Text();
+  if (!zelk::sys::mainProgramPath(path, sizeof path)) return String();
   return runDirectoryOf(path);
 }
 
@@ -32,13 +32,13 @@ int32_t collectFileNames(const char* pattern, NameList& names) {
 }
 
 template <class Integer>
-static void appendDecimal(Text& out, Integer value) {
+static void appendDecimal(String& out, Integer value) {
   char digits[24];
   const auto result = std::to_chars(digits, digits + sizeof digits, value);
   out.append(digits, result.ptr);
 }
 
-void formatLine(Text& line, const char* prefix, const Text& name, int64_t count, int32_t size) {
+void formatLine(String& line, const char* prefix, const String& name, int64_t count, int32_t size) {
   line.assign(prefix);
   line += name;
   line += ' ';
@@ -48,22 +48,22 @@ void formatLine(Text& line, const char* prefix, const Text& name, int64_t count,
   line += "\r\n";
 }
 
-UpdateListTool::UpdateListTool(Text runDirectory) : runDirectory_(std::move(runDirectory)) {}
+UpdateListTool::UpdateListTool(String runDirectory) : runDirectory_(std::move(runDirectory)) {}
 
 UpdateListTool::~UpdateListTool() { sys::closeFile(listFile_); }
 
 void UpdateListTool::openListFile() {
   sys::closeFile(listFile_);
-  const Text path = runDirectory_ + "/" + listFileName;
+  const String path = runDirectory_ + "/" + listFileName;
   listFile_ = sys::createListFile(path.c_str());
 }
 
 void UpdateListTool::generateUpdateList(PrefixGetter prefix, LabelSetter setLabel) {
-  const Text pattern = runDirectory_ + "/*.*";
+  const String pattern = runDirectory_ + "/*.*";
   const int32_t count = collectFileNames(pattern.c_str(), names_);
-  Text line;
+  String line;
   for (int32_t i = 0; i < count; ++i) {
-    const Text& name = names_[static_cast<size_t>(i)];
+    const String& name = names_[static_cast<size_t>(i)];
     if (name == listFileName || name == toolFileName) continue;
     writeLineOf(name, prefix, line);
   }
@@ -71,8 +71,8 @@ void UpdateListTool::generateUpdateList(PrefixGetter prefix, LabelSetter setLabe
 }
 
 // Two look-ups (time, then size) and one write, the line handed over at once.
-void UpdateListTool::writeLineOf(const Text& name, PrefixGetter prefix, Text& line) {
-  const Text path = runDirectory_ + "/" + name;
+void UpdateListTool::writeLineOf(const String& name, PrefixGetter prefix, String& line) {
+  const String path = runDirectory_ + "/" + name;
   DateTime written;
   if (!sys::lastWriteTime(path.c_str(), &written)) written = earliestDateTime;
   int32_t size;

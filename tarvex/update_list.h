@@ -16,25 +16,25 @@ inline constexpr char toolFileName[] = "Tarvex.exe";  // the name the tool ships
 
 // The directory of programPath, cut before its last separator (double-byte
 // aware); the empty text when there is none.
-Text runDirectoryOf(const char* programPath);
+String runDirectoryOf(const char* programPath);
 
 // The directory of the running program's own file.
-Text runDirectory();
+String runDirectory();
 
 // Empties names and refills it with the names of the files (not directories)
 // that pattern matches, in enumeration order; returns their count.
 int32_t collectFileNames(const char* pattern, NameList& names);
 
 // One line of the list, CR LF included.
-void formatLine(Text& line, const char* prefix, const Text& name, int64_t count, int32_t size);
+void formatLine(String& line, const char* prefix, const String& name, int64_t count, int32_t size);
 
-using PrefixGetter = FunctionRef<Text()>;            // the edit box's current text
+using PrefixGetter = FunctionRef<String()>;          // the edit box's current text
 using LabelSetter = FunctionRef<void(const char*)>;  // replaces the label's caption
 
 // The program-wide state: run directory, name list and the list-file slot.
 class UpdateListTool {
  public:
-  explicit UpdateListTool(Text runDirectory);
+  explicit UpdateListTool(String runDirectory);
   ~UpdateListTool();
   UpdateListTool(const UpdateListTool&) = delete;
   UpdateListTool& operator=(const UpdateListTool&) = delete;
@@ -46,13 +46,13 @@ class UpdateListTool {
   // Appends one line per listed file, then sets the label to "done".
   void generateUpdateList(PrefixGetter prefix, LabelSetter setLabel);
 
-  const Text& runDirectory() const { return runDirectory_; }
+  const String& runDirectory() const { return runDirectory_; }
   const NameList& names() const { return names_; }
 
  private:
-  void writeLineOf(const Text& name, PrefixGetter prefix, Text& line);
+  void writeLineOf(const String& name, PrefixGetter prefix, String& line);
 
-  Text runDirectory_;
+  String runDirectory_;
   NameList names_;
   sys::FileHandle listFile_ = sys::noFile;
 };

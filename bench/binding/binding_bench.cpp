@@ -1,8 +1,9 @@
 // binding_bench.cpp: the splitting and cipher exports as a script feels them.
 // A host's way: Brovane.so loaded, its exports looked up by their GBK names
-// and registered in a Lua 5.1 state; every figure is a Lua loop calling
-// them, beside its reference (plain Lua, the empty export call, memcpy)
-// measured in the same run, and the ratio beside its goal.
+// and registered in a Lua 5.1 state as brovane-run registers them; every
+// figure is a Lua loop calling them, beside its reference (plain Lua, the
+// empty export call, memcpy) measured in the same run, and the ratio beside
+// its goal.
 #include <algorithm>
 #include <cstdint>
 #include <chrono>
@@ -14,6 +15,7 @@
 
 #include "library.h"
 #include "lua_api.h"
+#include "register_exports.h"
 
 namespace {
 
@@ -32,18 +34,6 @@ double bestNanoseconds(const std::function<void()>& run, int repetitions) {
 }
 
 void keep(const void* p) { asm volatile("" : : "r"(p) : "memory"); }
-
-struct ExportName {
-  const char* gbk;
-  const char* alias;
-};
-const ExportName exportNames[] = {
-    {"E_\xB7\xD6\xB8\xEE\xCE\xC4\xB1\xBE", "split_text"},             // E_分割文本
-    {"E_\xC8\xA1\xB3\xC9\xD4\xB1\xCA\xFD", "member_count"},           // E_取成员数
-    {"\xBC\xD3\xC3\xDC", "encrypt"},                                  // 加密
-    {"\xBD\xE2\xC3\xDC", "decrypt"},                                  // 解密
-    {"\xCA\xC7\xB7\xF1\xD2\xD1\xB6\xCF\xBF\xAA", "is_disconnected"},  // 是否已断开
-};
 
 // The references in plain Lua, and the loops that time a call n times.
 const char luaCode[] = R"lua(
@@ -101,15 +91,7 @@ class Lua {
 
   explicit Lua(const host::Library& library) {
     luaL_openlibs(L);
-    for (const ExportName& name : exportNames) {
-      auto function = reinterpret_cast<lua_CFunction>(library.symbol(name.gbk));
-      if (function == nullptr) {
-        std::fprintf(stderr, "binding-bench: export %s not found\n", name.alias);
-        std::exit(2);
-      }
-      lua_pushcclosure(L, function, 0);
-      lua_setfield(L, LUA_GLOBALS_INDEX, name.alias);
-    }
+    if (host::registerExports(L, library, "binding-bench") != 0) std::exit(2);
     lua_pushcclosure(L, luaResults, 0);
     lua_setfield(L, LUA_GLOBALS_INDEX, "lua_results");
     if (luaL_loadstring(L, luaCode) != 0 || lua_pcall(L, 0, 0, 0) != 0) fail();

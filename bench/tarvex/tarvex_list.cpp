@@ -11,10 +11,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const char* prefix = argc > 2 ? argv[2] : "";
-  tarvex::UpdateListTool tool{tarvex::Text(argv[1])};
+  tarvex::UpdateListTool tool{tarvex::String(argv[1])};
   tool.openListFile();
   bool done = false;
-  tool.generateUpdateList([prefix] { return tarvex::Text(prefix); },
+  tool.generateUpdateList([prefix] { return tarvex::String(prefix); },
                           [&done](const char*) { done = true; });
   return done ? 0 : 1;
 }

@@ -20,7 +20,7 @@ void unloadAfterFatalBox() { net::finishClient(); }
 
 void loadLibrary() {
   createScriptBridge();
-  net::createClientGlobals();  // connection object, slot tables; the workers start with 连接
+  net::createClientGlobals();  // connection object, slot tables; the workers start in startEngine
   zelk::setUnloadRoutine(unloadAfterFatalBox);
 }
 

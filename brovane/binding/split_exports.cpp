@@ -1,7 +1,7 @@
 // split_exports.cpp: E_分割文本, 子程序1 and E_取成员数.
 #include "binding/script_bridge.h"
-#include "binding/split_text.h"
 #include "exports.h"
+#include "split/split_text.h"
 
 namespace {
 

@@ -6,10 +6,7 @@
 
 #include "cipher/hex.h"
 #include "cipher/hex_paths.h"
-
-// Own stack alignment: a 32-bit host may call us with a 4-byte aligned stack.
-#define HEX_TARGET(isa) __attribute__((target(isa), force_align_arg_pointer))
-#define HEX_INLINE(isa) static inline __attribute__((target(isa), always_inline))
+#include "simd_level.h"
 
 namespace brovane::cipher::hexpath {
 
@@ -26,18 +23,18 @@ int padWord(const uint8_t pad[4]) {  // pad[0] in the lowest byte, as x86 loads 
 // --- SSE2 -------------------------------------------------------------------
 
 // Whether a byte of the running minimum of the written bytes is zero.
-HEX_INLINE("sse2") bool hasZeroByte(__m128i least) {
+SIMD_INLINE(sse2) bool hasZeroByte(__m128i least) {
   return _mm_movemask_epi8(_mm_cmpeq_epi8(least, _mm_setzero_si128())) != 0;
 }
 
 // Digits 0..15 as "0"-"9", "A"-"F".
-HEX_INLINE("sse2") __m128i asciiSse2(__m128i n) {
+SIMD_INLINE(sse2) __m128i asciiSse2(__m128i n) {
   const __m128i letters = _mm_and_si128(_mm_cmpgt_epi8(n, _mm_set1_epi8(9)), _mm_set1_epi8(7));
   return _mm_add_epi8(_mm_add_epi8(n, _mm_set1_epi8('0')), letters);
 }
 
 // The value of each of 16 characters, 0 where it is no digit; valid marks the digits.
-HEX_INLINE("sse2") __m128i nibblesSse2(__m128i c, __m128i* valid) {
+SIMD_INLINE(sse2) __m128i nibblesSse2(__m128i c, __m128i* valid) {
   const __m128i d = _mm_sub_epi8(c, _mm_set1_epi8('0'));
   const __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d);
   const __m128i l = _mm_sub_epi8(c, _mm_set1_epi8('A'));
@@ -48,7 +45,7 @@ HEX_INLINE("sse2") __m128i nibblesSse2(__m128i c, __m128i* valid) {
 }
 
 // 16 characters to 8 bytes in 16-bit lanes; 0 for a pair with a non-digit.
-HEX_INLINE("sse2") __m128i pairsSse2(__m128i c) {
+SIMD_INLINE(sse2) __m128i pairsSse2(__m128i c) {
   __m128i valid;
   const __m128i n = nibblesSse2(c, &valid);
   const __m128i high = _mm_slli_epi16(_mm_and_si128(n, _mm_set1_epi16(0xFF)), 4);
@@ -56,7 +53,7 @@ HEX_INLINE("sse2") __m128i pairsSse2(__m128i c) {
   return _mm_and_si128(value, _mm_cmpeq_epi16(valid, _mm_set1_epi32(-1)));
 }
 
-HEX_TARGET("sse2")
+SIMD_TARGET(sse2)
 size_t encodeSse2(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out,
                   bool* sawZero) {
   const __m128i padBytes = _mm_set1_epi32(padWord(pad)), low4 = _mm_set1_epi8(0x0F);
@@ -75,7 +72,7 @@ size_t encodeSse2(const uint8_t* bytes, size_t length, const uint8_t pad[4], cha
   return i;
 }
 
-HEX_TARGET("sse2")
+SIMD_TARGET(sse2)
 size_t decodeSse2(const char* text, size_t length, const uint8_t pad[4], uint8_t* out,
                   bool* sawZero, bool* allDigits) {
   const __m128i padBytes = _mm_set1_epi32(padWord(pad));
@@ -96,7 +93,7 @@ size_t decodeSse2(const char* text, size_t length, const uint8_t pad[4], uint8_t
 
 // --- SSSE3: a table shuffle makes the digits, a multiply-add joins pairs -----
 
-HEX_INLINE("ssse3") __m128i digitTableSsse3() {
+SIMD_INLINE(ssse3) __m128i digitTableSsse3() {
   return _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'A', 'B', 'C', 'D', 'E',
                        'F');
 }
@@ -104,19 +101,19 @@ HEX_INLINE("ssse3") __m128i digitTableSsse3() {
 // Per nibble: the classes that make a character invalid (high nibble 3 with
 // a low nibble above 9, 4 with 0 or above 6, any other high nibble), and the
 // amount to add to the low nibble for the digit's value.
-HEX_INLINE("ssse3") __m128i highBadSsse3() {
+SIMD_INLINE(ssse3) __m128i highBadSsse3() {
   return _mm_setr_epi8(4, 4, 4, 1, 2, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4);
 }
-HEX_INLINE("ssse3") __m128i lowBadSsse3() {
+SIMD_INLINE(ssse3) __m128i lowBadSsse3() {
   return _mm_setr_epi8(6, 4, 4, 4, 4, 4, 4, 6, 6, 6, 7, 7, 7, 7, 7, 7);
 }
-HEX_INLINE("ssse3") __m128i highAddSsse3() {
+SIMD_INLINE(ssse3) __m128i highAddSsse3() {
   return _mm_setr_epi8(0, 0, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
 }
 
 // 16 characters to 8 bytes in 16-bit lanes; 0 for a pair with a non-digit.
 // anyBad gathers the invalid classes seen.
-HEX_INLINE("ssse3") __m128i pairsSsse3(__m128i c, __m128i* anyBad) {
+SIMD_INLINE(ssse3) __m128i pairsSsse3(__m128i c, __m128i* anyBad) {
   const __m128i low4 = _mm_set1_epi8(0x0F);
   const __m128i high = _mm_and_si128(_mm_srli_epi16(c, 4), low4), low = _mm_and_si128(c, low4);
   const __m128i bad =
@@ -127,7 +124,7 @@ HEX_INLINE("ssse3") __m128i pairsSsse3(__m128i c, __m128i* anyBad) {
   return _mm_and_si128(value, _mm_cmpeq_epi16(bad, _mm_setzero_si128()));
 }
 
-HEX_TARGET("ssse3")
+SIMD_TARGET(ssse3)
 size_t encodeSsse3(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out,
                    bool* sawZero) {
   const __m128i padBytes = _mm_set1_epi32(padWord(pad)), low4 = _mm_set1_epi8(0x0F);
@@ -147,7 +144,7 @@ size_t encodeSsse3(const uint8_t* bytes, size_t length, const uint8_t pad[4], ch
   return i;
 }
 
-HEX_TARGET("ssse3")
+SIMD_TARGET(ssse3)
 size_t decodeSsse3(const char* text, size_t length, const uint8_t pad[4], uint8_t* out,
                    bool* sawZero, bool* allDigits) {
   const __m128i padBytes = _mm_set1_epi32(padWord(pad));
@@ -168,14 +165,14 @@ size_t decodeSsse3(const char* text, size_t length, const uint8_t pad[4], uint8_
 
 // --- AVX2: the SSSE3 steps on two 128-bit lanes at once ----------------------
 
-HEX_INLINE("avx2") bool hasZeroByte256(__m256i least) {
+SIMD_INLINE(avx2) bool hasZeroByte256(__m256i least) {
   return hasZeroByte(
       _mm_min_epu8(_mm256_castsi256_si128(least), _mm256_extracti128_si256(least, 1)));
 }
 
 // With zeroInvalid false, a pair with a non-digit gives some value: only
 // anyBad tells.
-HEX_INLINE("avx2") __m256i pairsAvx2(__m256i c, __m256i* anyBad, bool zeroInvalid) {
+SIMD_INLINE(avx2) __m256i pairsAvx2(__m256i c, __m256i* anyBad, bool zeroInvalid) {
   const __m256i low4 = _mm256_set1_epi8(0x0F);
   const __m256i high = _mm256_and_si256(_mm256_srli_epi16(c, 4), low4);
   const __m256i low = _mm256_and_si256(c, low4);
@@ -189,7 +186,7 @@ HEX_INLINE("avx2") __m256i pairsAvx2(__m256i c, __m256i* anyBad, bool zeroInvali
   return _mm256_and_si256(value, _mm256_cmpeq_epi16(bad, _mm256_setzero_si256()));
 }
 
-HEX_TARGET("avx2")
+SIMD_TARGET(avx2)
 size_t encodeAvx2(const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out,
                   bool* sawZero) {
   const __m256i padBytes = _mm256_set1_epi32(padWord(pad)), low4 = _mm256_set1_epi8(0x0F);
@@ -214,7 +211,7 @@ size_t encodeAvx2(const uint8_t* bytes, size_t length, const uint8_t pad[4], cha
   return i;
 }
 
-HEX_INLINE("avx2")
+SIMD_INLINE(avx2)
 size_t decodePassAvx2(const char* text, size_t length, __m256i padBytes, uint8_t* out,
                       __m256i* least, __m256i* anyBad, bool zeroInvalid) {
   *least = _mm256_set1_epi8(-1), *anyBad = _mm256_setzero_si256();
@@ -234,7 +231,7 @@ size_t decodePassAvx2(const char* text, size_t length, __m256i padBytes, uint8_t
 
 // Cipher texts are nearly always all digits: the first pass leaves out the
 // zeroing of invalid pairs, and only a text with a non-digit goes again.
-HEX_TARGET("avx2")
+SIMD_TARGET(avx2)
 size_t decodeAvx2(const char* text, size_t length, const uint8_t pad[4], uint8_t* out,
                   bool* sawZero, bool* allDigits) {
   const __m256i padBytes = _mm256_set1_epi32(padWord(pad));
@@ -251,11 +248,11 @@ size_t decodeAvx2(const char* text, size_t length, const uint8_t pad[4], uint8_t
 // --- AVX-512BW: the AVX2 decode on 64 bytes at a time --------------------------
 
 // The masked forms: GCC 12 warns about the undefined source of the plain ones.
-HEX_INLINE("avx512f,avx512bw") __m512i wide(__m128i table) {  // in every 128-bit lane
+SIMD_INLINE(avx512bw) __m512i wide(__m128i table) {  // in every 128-bit lane
   return _mm512_maskz_broadcast_i32x4(0xFFFF, table);
 }
 
-HEX_INLINE("avx512f,avx512bw")
+SIMD_INLINE(avx512bw)
 __m512i pairsAvx512(__m512i c, __m512i* anyBad, bool zeroInvalid) {
   const __m512i low4 = _mm512_set1_epi8(0x0F);
   const __m512i high = _mm512_and_si512(_mm512_srli_epi16(c, 4), low4);
@@ -269,7 +266,7 @@ __m512i pairsAvx512(__m512i c, __m512i* anyBad, bool zeroInvalid) {
   return _mm512_maskz_mov_epi16(_mm512_testn_epi16_mask(bad, bad), value);
 }
 
-HEX_INLINE("avx512f,avx512bw")
+SIMD_INLINE(avx512bw)
 size_t decodePassAvx512(const char* text, size_t length, __m512i padBytes, uint8_t* out,
                         __m512i* least, __m512i* anyBad, bool zeroInvalid) {
   // Packing works per 128-bit lane: quadwords a0 b0 a1 b1 ...; put them in order.
@@ -289,7 +286,7 @@ size_t decodePassAvx512(const char* text, size_t length, __m512i padBytes, uint8
   return i;
 }
 
-HEX_TARGET("avx512f,avx512bw")
+SIMD_TARGET(avx512bw)
 size_t decodeAvx512(const char* text, size_t length, const uint8_t pad[4], uint8_t* out,
                     bool* sawZero, bool* allDigits) {
   const __m512i padBytes = _mm512_set1_epi32(padWord(pad));
@@ -363,17 +360,15 @@ Level detectBestLevel() {
 }  // namespace
 
 bool runs(Level level) {
-  __builtin_cpu_init();  // may run before the library's constructors
   switch (level) {
     case Level::avx512:
-      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-             __builtin_cpu_supports("avx2");
+      return simd::runs(simd::Level::avx512bw);
     case Level::avx2:
-      return __builtin_cpu_supports("avx2");
+      return simd::runs(simd::Level::avx2);
     case Level::ssse3:
-      return __builtin_cpu_supports("ssse3");
+      return simd::runs(simd::Level::ssse3);
     case Level::sse2:
-      return __builtin_cpu_supports("sse2");
+      return simd::runs(simd::Level::sse2);
     case Level::scalar:
       break;
   }

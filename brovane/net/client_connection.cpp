@@ -1,7 +1,7 @@
 // client_connection.cpp: ClientConnection and openSlot.
 #include "client_connection.h"
 
-#include "packet.h"
+#include "frame.h"
 
 namespace brovane::net {
 
@@ -73,10 +73,7 @@ int ClientConnection::sendData(const uint8_t* bytes, size_t length) {
 int ClientConnection::sendFrame(int32_t number, const char* text) {
   const int32_t slot = connectionId_;
   if (slot == 0) return 0;
-  uint8_t head[frameHeadBytes];
-  writeFrameHead(head, number);
-  return sendPieces(
-      slot, {{head, sizeof head}, {text, zelk::textLength(text)}, {frameEnd, sizeof frameEnd}});
+  return sendFrameOnSlot(slot, number, text);
 }
 
 }  // namespace brovane::net

@@ -12,7 +12,7 @@ namespace brovane::net {
 
 class ClientConnection {
  public:
-  virtual void destroy();  // closes, at unload
+  virtual void destroy();  // closes; called by nothing (unload ends the connection itself)
   virtual ClientConnection* copy() const;
   // 1 when a connection is open afterwards; a held one is ended first.
   virtual int open(const char* address, int32_t port, EventCallback callback, uint32_t value);

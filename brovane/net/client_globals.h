@@ -3,7 +3,7 @@
 
 namespace brovane::net {
 
-void createClientGlobals();  // connection object, slotInUse, workerThreads, slot tables
+void createClientGlobals();  // connection object, slot tables; the workers start in startEngine
 // Ends a connection still held (what it accepted goes out, in bounded
 // time) and the engine, without its workers; false when the engine could
 // not be finished and is left to the process's end.

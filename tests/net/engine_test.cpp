@@ -12,6 +12,7 @@
 
 #include "listener.h"
 #include "net/client_connection.h"
+#include "net/frame.h"
 #include "net/packet.h"
 #include "protection.h"
 
@@ -297,6 +298,75 @@ TEST_F(EngineTest, FailedOpensLeaveNoSlot) {
   EXPECT_EQ(net::sendOnSlot(7, reinterpret_cast<const uint8_t*>("x"), 1), 0);  // a free slot
 }
 
+// What 发送数据 writes: each frame's bytes as the peer reads them.
+TEST_F(EngineTest, FramesOnTheWire) {
+  const struct {
+    int32_t number;
+    const char* text;
+    std::string bytes;
+  } cases[] = {
+      {1, "abc",
+       std::string("\0\0\x01\0\0\0\xC0\x42"
+                   "abc\xED\x73",
+                   13)},
+      {-1, "", std::string("\0\0\xFF\xFF\xFF\xFF\xC0\x42\xED\x73", 10)},
+      {258, nullptr, std::string("\0\0\x02\x01\0\0\xC0\x42\xED\x73", 10)},
+      {INT32_MIN, "\xC0\x42", std::string("\0\0\0\0\0\x80\xC0\x42\xC0\x42\xED\x73", 12)},
+      {0x12345678, "a\0b", std::string("\0\0\x78\x56\x34\x12\xC0\x42\x61\xED\x73", 11)},
+  };
+  nettest::Listener listener;
+  net::ClientConnection connection;
+  ASSERT_EQ(connection.open("127.0.0.1", listener.port(), recordEvent, 0), 1);
+  ASSERT_TRUE(listener.accept());
+  for (const auto& c : cases) {
+    ASSERT_EQ(connection.sendFrame(c.number, c.text), 1) << c.number;
+    EXPECT_EQ(listener.receive(c.bytes.size()), c.bytes) << c.number;
+  }
+  std::thread closer([&] { connection.close(); });
+  EXPECT_EQ(listener.receiveToEnd(), "") << "nothing after the last frame";
+  listener.closeConnection();
+  closer.join();
+  EXPECT_TRUE(waitForFreeSlots());
+}
+
+// The frame of a number and a text, byte by byte, for the test below.
+std::string expectedFrame(int32_t number, const std::string& text) {
+  const auto n = static_cast<uint32_t>(number);
+  std::string frame = {'\0', '\0'};
+  for (int shift = 0; shift < 32; shift += 8) frame += static_cast<char>((n >> shift) & 0xFF);
+  return frame + "\xC0\x42" + text.substr(0, text.find('\0')) + "\xED\x73";
+}
+
+// Frames queued behind a send in flight are written into shared blocks and
+// split across them; on the wire each is still whole and in order.
+TEST_F(EngineTest, QueuedFramesCrossBlocksWhole) {
+  nettest::Listener listener;
+  net::ClientConnection connection;
+  ASSERT_EQ(connection.open("127.0.0.1", listener.port(), recordEvent, 0), 1);
+  ASSERT_TRUE(listener.accept());
+  std::string expected;
+  const size_t block = net::sendChunkBytes;
+  const size_t lengths[] = {4 << 20,   block - 10, 1,     block, block - 13, 0, 7,
+                            3 * block, 5,          block, 1,     block + 1,  2};
+  int32_t number = -3;
+  for (size_t length : lengths) {
+    const std::string text = pattern(length, static_cast<int>(length % 26));
+    ASSERT_EQ(connection.sendFrame(number, text.c_str()), 1) << length;
+    expected += expectedFrame(number, text);
+    number = static_cast<int32_t>(static_cast<uint32_t>(number) * 2654435761u);
+  }
+  std::string received;
+  std::thread reader([&] {
+    received = listener.receiveToEnd();
+    listener.closeConnection();  // answers our end
+  });
+  connection.close();
+  reader.join();
+  EXPECT_EQ(received.size(), expected.size());
+  EXPECT_TRUE(received == expected);
+  EXPECT_TRUE(waitForFreeSlots());
+}
+
 TEST(IoRecord, RecordsAndBlocksAreNotExecutable) {
   EXPECT_TRUE(nettest::isExecutable(reinterpret_cast<const void*>(&net::startEngine)));  // it tells
   net::IoRecord* receive = net::newReceiveRecord();
@@ -320,32 +390,13 @@ TEST(ClientConnection, WithoutAConnection) {
   net::IoRecord record{};
   uint8_t byte = 'x';
   record.bufferData = &byte;
-  const std::vector<uint8_t> frame = net::buildFrame(1, "a");
-  EXPECT_EQ(connection.sendData(frame.data(), frame.size()), 0);
+  const uint8_t frame[] = {0, 0, 1, 0, 0, 0, 0xC0, 0x42, 'a', 0xED, 0x73};
+  EXPECT_EQ(connection.sendData(frame, sizeof frame), 0);
+  EXPECT_EQ(connection.sendFrame(1, "a"), 0);
   EXPECT_EQ(connection.takeReceived(&record, 1).length, 0u);
   EXPECT_EQ(connection.open("127.0.0.1", 1, recordEvent, 0), 0);  // the engine is stopped
   connection.close();
   EXPECT_EQ(connection.connectionId(), 0);
-}
-
-TEST(Frame, Bytes) {
-  const struct {
-    int32_t number;
-    const char* text;
-    std::string bytes;
-  } cases[] = {
-      {1, "abc",
-       std::string("\0\0\x01\0\0\0\xC0\x42"
-                   "abc\xED\x73",
-                   13)},
-      {-1, "", std::string("\0\0\xFF\xFF\xFF\xFF\xC0\x42\xED\x73", 10)},
-      {258, nullptr, std::string("\0\0\x02\x01\0\0\xC0\x42\xED\x73", 10)},
-      {INT32_MIN, "\xC0\x42", std::string("\0\0\0\0\0\x80\xC0\x42\xC0\x42\xED\x73", 12)},
-  };
-  for (const auto& c : cases) {
-    const std::vector<uint8_t> frame = net::buildFrame(c.number, c.text);
-    EXPECT_EQ(std::string(frame.begin(), frame.end()), c.bytes) << c.number;
-  }
 }
 
 TEST(PacketStore, TakesTheLastChunkOnce) {

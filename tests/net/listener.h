@@ -1,6 +1,7 @@
 // listener.h: a blocking loopback TCP listener for the engine's unit tests.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -17,6 +18,7 @@ class Listener {
   bool accept();                        // the next connection (5 s at most)
   bool send(const std::string& bytes);  // all of it
   std::string receiveToEnd();           // until the client's end (10 s at most)
+  std::string receive(size_t count);    // count bytes; fewer only at an end or after 10 s
   void closeConnection();               // orderly
   void endSending();                    // our half only: the client reads its end
   void resetConnection();               // abortive: the client sees a reset

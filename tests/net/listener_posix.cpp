@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "listener.h"
 
 namespace nettest {
@@ -53,6 +55,19 @@ std::string Listener::receiveToEnd() {
   pollfd ready{static_cast<int>(connection_), POLLIN, 0};
   while (poll(&ready, 1, 10000) == 1) {
     const ssize_t got = recv(static_cast<int>(connection_), buffer, sizeof buffer, 0);
+    if (got <= 0) break;
+    received.append(buffer, static_cast<size_t>(got));
+  }
+  return received;
+}
+
+std::string Listener::receive(size_t count) {
+  std::string received;
+  char buffer[65536];
+  pollfd ready{static_cast<int>(connection_), POLLIN, 0};
+  while (received.size() < count && poll(&ready, 1, 10000) == 1) {
+    const size_t wanted = std::min(sizeof buffer, count - received.size());
+    const ssize_t got = recv(static_cast<int>(connection_), buffer, wanted, 0);
     if (got <= 0) break;
     received.append(buffer, static_cast<size_t>(got));
   }

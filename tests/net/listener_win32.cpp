@@ -69,6 +69,19 @@ std::string Listener::receiveToEnd() {
   return received;
 }
 
+std::string Listener::receive(size_t count) {
+  std::string received;
+  char buffer[65536];
+  while (received.size() < count && readable(static_cast<SOCKET>(connection_), 10)) {
+    const size_t left = count - received.size();
+    const size_t wanted = left < sizeof buffer ? left : sizeof buffer;
+    const int got = recv(static_cast<SOCKET>(connection_), buffer, static_cast<int>(wanted), 0);
+    if (got <= 0) break;
+    received.append(buffer, static_cast<size_t>(got));
+  }
+  return received;
+}
+
 void Listener::closeConnection() {
   if (!hasConnection_) return;
   shutdown(static_cast<SOCKET>(connection_), SD_SEND);

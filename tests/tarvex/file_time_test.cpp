@@ -20,9 +20,9 @@ void expectCounts(const std::vector<TimeCase>& cases) {
     const std::string path = directory.pathOf("f");
     ASSERT_TRUE(scratch::writeFile(path, "abc"));
     ASSERT_TRUE(scratch::setLastWrite(path, c.unixTime));
-    tarvex::UpdateListTool tool(tarvex::Text(directory.path().c_str()));
+    tarvex::UpdateListTool tool(tarvex::String(directory.path().c_str()));
     tool.openListFile();
-    tool.generateUpdateList([] { return tarvex::Text(); }, [](const char*) {});
+    tool.generateUpdateList([] { return tarvex::String(); }, [](const char*) {});
     EXPECT_EQ(scratch::readFile(directory.pathOf("updat.txt")),
               "f " + std::to_string(c.count) + " 3\r\n")
         << "Unix time " << c.unixTime;

@@ -6,10 +6,10 @@
 
 #include "box.h"
 #include "date_time.h"
-#include "fatal.h"
 #include "process.h"
 #include "scratch.h"
 #include "texts.h"
+#include "tool_fatal.h"
 #include "update_list.h"
 
 namespace {
@@ -65,7 +65,7 @@ TEST(RunDirectoryOf, CutsBeforeTheLastSeparatorDoubleByteAware) {
 }
 
 TEST(RunDirectory, IsTheDirectoryOfTheRunningProgram) {
-  const tarvex::Text directory = tarvex::runDirectory();
+  const tarvex::String directory = tarvex::runDirectory();
   ASSERT_FALSE(directory.empty());
   EXPECT_TRUE(scratch::fileExists(std::string(directory.c_str()) + "/" + TEST_PROGRAM_NAME));
   EXPECT_FALSE(scratch::fileExists(std::string(directory.c_str()) + "/" + "no-such-program"));

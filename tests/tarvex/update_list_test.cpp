@@ -17,7 +17,7 @@ using Lines = std::vector<std::string>;
 // A directory, the tool working on it, and the label's captions.
 class UpdateList : public testing::Test {
  protected:
-  UpdateList() : tool(tarvex::Text(directory.path().c_str())) {}
+  UpdateList() : tool(tarvex::String(directory.path().c_str())) {}
 
   void addFile(const std::string& name, const std::string& bytes = "", int64_t time = 0) {
     ASSERT_TRUE(scratch::writeFile(directory.pathOf(name), bytes)) << name;
@@ -25,7 +25,7 @@ class UpdateList : public testing::Test {
   }
 
   void generate(const std::string& prefix = "") {
-    tool.generateUpdateList([&] { return tarvex::Text(prefix.c_str()); },
+    tool.generateUpdateList([&] { return tarvex::String(prefix.c_str()); },
                             [&](const char* caption) { captions.push_back(caption); });
   }
 
@@ -62,7 +62,7 @@ TEST_F(UpdateList, OpeningCreatesOrEmptiesTheList) {
   addFile("a.pak", "xy");
   generate();
   EXPECT_NE(list(), "");
-  tarvex::UpdateListTool restarted(tarvex::Text(directory.path().c_str()));
+  tarvex::UpdateListTool restarted(tarvex::String(directory.path().c_str()));
   restarted.openListFile();  // a new start loses the earlier list
   EXPECT_EQ(list(), "");
 }
@@ -116,7 +116,7 @@ TEST_F(UpdateList, FetchesThePrefixAnewForEveryLine) {
   addFile("c", "", 1);
   tool.openListFile();
   int asked = 0;
-  tool.generateUpdateList([&] { return tarvex::Text(std::to_string(++asked).c_str()); },
+  tool.generateUpdateList([&] { return tarvex::String(std::to_string(++asked).c_str()); },
                           [](const char*) {});
   EXPECT_EQ(asked, 3);
   Lines prefixes;
@@ -129,7 +129,7 @@ TEST_F(UpdateList, SetsTheLabelOnlyAfterTheLastLine) {
   addFile("b", "", 1);
   tool.openListFile();
   size_t linesAtLabel = 0;
-  tool.generateUpdateList([] { return tarvex::Text(); },
+  tool.generateUpdateList([] { return tarvex::String(); },
                           [&](const char*) { linesAtLabel = lines().size(); });
   EXPECT_EQ(linesAtLabel, 2u);
 }
@@ -202,7 +202,7 @@ TEST_F(UpdateList, AFileGoneBeforeItsLookUpGetsTheEarliestTimeAndSizeMinusOne) {
           removed = scratch::removeFile(directory.pathOf("first")) &&
                     scratch::removeFile(directory.pathOf("second"));
         }
-        return tarvex::Text();
+        return tarvex::String();
       },
       [](const char*) {});
   ASSERT_TRUE(removed);
@@ -215,9 +215,9 @@ TEST_F(UpdateList, AFileGoneBeforeItsLookUpGetsTheEarliestTimeAndSizeMinusOne) {
 }
 
 TEST_F(UpdateList, WithoutAListFileStillCollectsAndReportsDone) {
-  tarvex::UpdateListTool nowhere(tarvex::Text((directory.path() + "/missing").c_str()));
+  tarvex::UpdateListTool nowhere(tarvex::String((directory.path() + "/missing").c_str()));
   nowhere.openListFile();  // the directory does not exist: the slot stays empty
-  nowhere.generateUpdateList([] { return tarvex::Text(); },
+  nowhere.generateUpdateList([] { return tarvex::String(); },
                              [&](const char* caption) { captions.push_back(caption); });
   EXPECT_EQ(captions, Lines{tarvex::texts::done});
   EXPECT_FALSE(scratch::fileExists(directory.pathOf("missing")));
@@ -226,7 +226,7 @@ TEST_F(UpdateList, WithoutAListFileStillCollectsAndReportsDone) {
 TEST(CollectFileNames, EmptiesTheListAndAnswersZeroWhenNothingMatches) {
   scratch::Directory directory;
   ASSERT_TRUE(scratch::writeFile(directory.pathOf("x"), ""));
-  tarvex::NameList names{tarvex::Text("stale")};
+  tarvex::NameList names{tarvex::String("stale")};
   EXPECT_EQ(tarvex::collectFileNames("", names), 0);
   EXPECT_TRUE(names.empty());
   names.emplace_back("stale");

@@ -1,11 +1,11 @@
 // split_text.cpp: member count, field pick and the field-number rule.
-#include "binding/split_text.h"
+#include "split/split_text.h"
 
 #include <charconv>
 #include <cstdint>
 #include <cstring>
 
-#include "binding/field_blocks.h"
+#include "split/field_blocks.h"
 #include "text.h"
 
 namespace brovane::split {

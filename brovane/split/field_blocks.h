@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "binding/field_scan.h"
+#include "split/field_scan.h"
 
 namespace brovane::split {
 

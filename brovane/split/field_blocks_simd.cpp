@@ -4,10 +4,8 @@
 
 #include <initializer_list>
 
-#include "binding/field_blocks.h"
-
-// Own stack alignment: a 32-bit host may call us with a 4-byte aligned stack.
-#define BLOCK_TARGET(isa) __attribute__((target(isa), force_align_arg_pointer))
+#include "simd_level.h"
+#include "split/field_blocks.h"
 
 namespace brovane::split::blockpath {
 
@@ -39,7 +37,7 @@ void masksScalar(const unsigned char* bytes, size_t blocks, unsigned char byte, 
   }
 }
 
-BLOCK_TARGET("sse2")
+SIMD_TARGET(sse2)
 void masksSse2(const unsigned char* bytes, size_t blocks, unsigned char byte, uint64_t* equal,
                uint64_t* high) {
   const __m128i wanted = _mm_set1_epi8(static_cast<char>(byte));
@@ -54,7 +52,7 @@ void masksSse2(const unsigned char* bytes, size_t blocks, unsigned char byte, ui
   }
 }
 
-BLOCK_TARGET("avx2")
+SIMD_TARGET(avx2)
 void masksAvx2(const unsigned char* bytes, size_t blocks, unsigned char byte, uint64_t* equal,
                uint64_t* high) {
   const __m256i wanted = _mm256_set1_epi8(static_cast<char>(byte));
@@ -82,7 +80,7 @@ size_t countScalar(const unsigned char* bytes, size_t blocks, unsigned char byte
   return blocks;
 }
 
-BLOCK_TARGET("sse2")
+SIMD_TARGET(sse2)
 size_t countSse2(const unsigned char* bytes, size_t blocks, unsigned char byte, uint64_t limit,
                  BlockCount* count) {
   for (size_t b = 0; b < blocks; ++b) {
@@ -93,7 +91,7 @@ size_t countSse2(const unsigned char* bytes, size_t blocks, unsigned char byte, 
   return blocks;
 }
 
-BLOCK_TARGET("avx2,popcnt")
+SIMD_TARGET(avx2)
 size_t countAvx2(const unsigned char* bytes, size_t blocks, unsigned char byte, uint64_t limit,
                  BlockCount* count) {
   const __m256i wanted = _mm256_set1_epi8(static_cast<char>(byte));
@@ -122,16 +120,15 @@ Level detectBestLevel() {
 }  // namespace
 
 bool runs(Level level) {
-  __builtin_cpu_init();
   switch (level) {
     case Level::avx2:
-      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+      return simd::runs(simd::Level::avx2);
     case Level::sse2:
-      return __builtin_cpu_supports("sse2");
+      return simd::runs(simd::Level::sse2);
     case Level::scalar:
-      return true;
+      break;
   }
-  return false;
+  return true;
 }
 
 Level bestLevel() {

@@ -1,7 +1,7 @@
 // field_blocks_test.cpp: the block-at-a-time separator search, every mask
 // path, against the character-by-character walk, on texts long enough to
 // cross blocks and batches, over an alphabet rich in GBK lead bytes.
-#include "binding/field_blocks.h"
+#include "split/field_blocks.h"
 
 #include <gtest/gtest.h>
 

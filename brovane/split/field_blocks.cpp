@@ -1,5 +1,5 @@
 // field_blocks.cpp: the separators of a text, found a block at a time.
-#include "binding/field_blocks.h"
+#include "split/field_blocks.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
-// fatal.cpp: the tool's fatal box, composed in fixed buffers because it
+// tool_fatal.cpp: the tool's fatal box, composed in fixed buffers because it
 // also reports a failed allocation.
-#include "fatal.h"
+#include "tool_fatal.h"
 
 #include <charconv>
 #include <cstring>

@@ -1,4 +1,4 @@
-// fatal.h: the tool's fatal box ("错误", error icon); once it is closed the
+// tool_fatal.h: the tool's fatal box ("错误", error icon); once it is closed the
 // program ends with exit code -1.
 #pragma once
 

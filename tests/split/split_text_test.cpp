@@ -1,7 +1,7 @@
 // split_text_test.cpp: the one-scan splitting rules against a direct model
 // of the separator search and the field split (field list built), on random
 // texts over an alphabet rich in GBK lead and trail bytes.
-#include "binding/split_text.h"
+#include "split/split_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // split_text.h: the rules of E_分割文本, 子程序1 and E_取成员数.
 #pragma once
 
-#include "binding/field_scan.h"
+#include "split/field_scan.h"
 
 namespace brovane::split {
 

@@ -1,0 +1,46 @@
+// simd_level.h: the processor levels the vector paths are written for:
+// whether this processor runs a level, and the attributes that compile a
+// function for one. The only place that asks the processor what it has.
+#pragma once
+
+namespace brovane::simd {
+
+// Each level includes the ones below it; avx2 includes POPCNT and avx512bw
+// AVX-512F, as every processor with the named instructions has them.
+enum class Level { scalar, sse2, ssse3, avx2, avx512bw };
+
+// Whether this processor has every instruction of the level.
+inline bool runs(Level level) {
+  __builtin_cpu_init();  // may run before the library's constructors
+  switch (level) {
+    case Level::avx512bw:
+      if (!__builtin_cpu_supports("avx512f") || !__builtin_cpu_supports("avx512bw")) return false;
+      [[fallthrough]];
+    case Level::avx2:
+      if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("popcnt")) return false;
+      [[fallthrough]];
+    case Level::ssse3:
+      if (!__builtin_cpu_supports("ssse3")) return false;
+      [[fallthrough]];
+    case Level::sse2:
+      return __builtin_cpu_supports("sse2");
+    case Level::scalar:
+      break;
+  }
+  return true;
+}
+
+}  // namespace brovane::simd
+
+// Each level's instructions as GCC's target attribute names them.
+#define SIMD_ISA_sse2 "sse2"
+#define SIMD_ISA_ssse3 "sse2,ssse3"
+#define SIMD_ISA_avx2 "sse2,ssse3,avx2,popcnt"
+#define SIMD_ISA_avx512bw "sse2,ssse3,avx2,popcnt,avx512f,avx512bw"
+
+// A function compiled for a level (SIMD_TARGET(avx2)), only to be called
+// where simd::runs says the level runs. It aligns its own stack: a 32-bit
+// host may call us with a 4-byte aligned stack.
+#define SIMD_TARGET(level) __attribute__((target(SIMD_ISA_##level), force_align_arg_pointer))
+// A helper inlined into the functions of its level or a higher one.
+#define SIMD_INLINE(level) static inline __attribute__((target(SIMD_ISA_##level), always_inline))
