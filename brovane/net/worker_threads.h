@@ -13,7 +13,7 @@ WorkerPool* startWorkerPool(unsigned count, void (*routine)());
 // Waits up to timeoutMs for every worker to end, then forces the rest
 // (terminated on Windows, abandoned elsewhere). True when all ended in time.
 // Called on one of the pool's own workers (a fatal box raised there), it
-// waits for none and forces none: false at once.
+// never waits for that one, and on Windows for none: false.
 bool stopWorkerPool(WorkerPool* pool, unsigned timeoutMs);
 
 void pinModule();    // the module stays loaded even when the host frees it

@@ -60,20 +60,25 @@ WorkerPool* startWorkerPool(unsigned count, void (*routine)()) {
   return nullptr;
 }
 
+// Called on a worker, the others are waited for and joined, and the caller
+// is left running with the pool, which it still uses.
 bool stopWorkerPool(WorkerPool* pool, unsigned timeoutMs) {
   if (pool == nullptr) return true;
-  if (isWorkerOf(pool)) return false;
-  bool allEnded = false;
+  const bool fromWorker = isWorkerOf(pool);
+  const unsigned stillRunning = fromWorker ? 1 : 0;
+  bool othersEnded = false;
   {
     std::unique_lock<std::mutex> lock(pool->mutex);
-    allEnded = pool->ended.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                    [pool] { return pool->running == 0; });
+    othersEnded = pool->ended.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                       [&] { return pool->running == stillRunning; });
   }
-  if (!allEnded) {  // a worker stuck in a callback: left to run, the pool with it
+  if (!othersEnded) {  // a worker stuck in a callback: left to run, the pool with it
     for (std::thread& thread : pool->threads) thread.detach();
     return false;
   }
-  for (std::thread& thread : pool->threads) thread.join();
+  for (std::thread& thread : pool->threads)
+    thread.get_id() == std::this_thread::get_id() ? thread.detach() : thread.join();
+  if (fromWorker) return false;
   delete pool;
   return true;
 }
