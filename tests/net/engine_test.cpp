@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "host_stats.h"
+#include "handles.h"
 #include "listener.h"
 #include "net/client_connection.h"
 #include "net/packet.h"
@@ -284,17 +284,16 @@ TEST_F(EngineTest, AFullTableRefusesAnOpenAndClosesItsSocket) {
   net::SocketHandle probe = 0;
   ASSERT_TRUE(net::openStreamSocket(&probe));  // the platform's first socket may leave more
   net::closeSocket(probe);
-  const int handles = host::handleCount();
+  const int handles = nettest::openHandleCount();
   ASSERT_TRUE(net::openStreamSocket(&probe));
-  EXPECT_EQ(host::handleCount(), handles + 1) << "the count shows one open socket";
+  EXPECT_EQ(nettest::openHandleCount(), handles + 1) << "the count shows one open socket";
   net::closeSocket(probe);
-  ASSERT_EQ(host::handleCount(), handles);
+  ASSERT_EQ(nettest::openHandleCount(), handles);
 
   for (int32_t n = 1; n <= net::slotCount; ++n)
     ASSERT_EQ(net::claimSlot(0, recordEvent, neverASocket), n);
-  const int opens = 10;
-  for (int i = 0; i < opens; ++i) EXPECT_EQ(open(listener), 0);
-  EXPECT_EQ(host::handleCount(), handles) << "sockets left open by refused opens";
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(open(listener), 0);
+  EXPECT_EQ(nettest::openHandleCount(), handles) << "sockets left open by refused opens";
   EXPECT_EQ(net::slotsTaken(), net::slotCount);
 
   for (int32_t n = 1; n <= net::slotCount; ++n) net::abandonSlot(n);
