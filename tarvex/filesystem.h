@@ -12,8 +12,9 @@ namespace tarvex::sys {
 using FileHandle = intptr_t;
 inline constexpr FileHandle noFile = -1;
 
-// Opens path for writing: created when absent, emptied when present; others
-// may read and write it meanwhile; bytes go out unchanged. noFile on failure.
+// Opens path for writing: created when absent, emptied when present (hidden
+// and system files too, keeping their attributes); others may read and write
+// it meanwhile; bytes go out unchanged. noFile on failure.
 FileHandle createListFile(const char* path);
 bool writeBytes(FileHandle file, const char* bytes, size_t length);
 void closeFile(FileHandle file);

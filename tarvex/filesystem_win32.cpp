@@ -7,10 +7,18 @@
 
 namespace tarvex::sys {
 
+// Opened, then cut to zero length, rather than CREATE_ALWAYS: that refuses an
+// existing hidden or system file unless the same attributes are asked for,
+// and replaces the attributes it finds. A list its user hid stays hidden.
 FileHandle createListFile(const char* path) {
   const HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  return file == INVALID_HANDLE_VALUE ? noFile : reinterpret_cast<FileHandle>(file);
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return noFile;
+  if (!SetEndOfFile(file)) {  // at offset 0: an earlier list is not kept in part
+    CloseHandle(file);
+    return noFile;
+  }
+  return reinterpret_cast<FileHandle>(file);
 }
 
 bool writeBytes(FileHandle file, const char* bytes, size_t length) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "handles.h"
 #include "listener.h"
 #include "net/client_connection.h"
 #include "net/frame.h"
@@ -274,6 +275,38 @@ TEST_F(EngineTest, LowestFreeSlotIsTaken) {
   for (int i = 0; i < 100 && net::findFreeSlot() != 1; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(open(third), 1);
+}
+
+// Never a real socket, so that closing it does nothing: INVALID_SOCKET on
+// Windows; elsewhere a registry number that is never reached.
+constexpr net::SocketHandle neverASocket = ~net::SocketHandle{0};
+
+// Every slot taken: an open gets 0 and closes the socket it made.
+TEST_F(EngineTest, AFullTableRefusesAnOpenAndClosesItsSocket) {
+  nettest::Listener listener;
+  net::SocketHandle probe = 0;
+  ASSERT_TRUE(net::openStreamSocket(&probe));  // the platform's first socket may leave more
+  net::closeSocket(probe);
+  const int handles = nettest::openHandleCount();
+  ASSERT_TRUE(net::openStreamSocket(&probe));
+  EXPECT_EQ(nettest::openHandleCount(), handles + 1) << "the count shows one open socket";
+  net::closeSocket(probe);
+  ASSERT_EQ(nettest::openHandleCount(), handles);
+
+  for (int32_t n = 1; n <= net::slotCount; ++n)
+    ASSERT_EQ(net::claimSlot(0, recordEvent, neverASocket), n);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(open(listener), 0);
+  EXPECT_EQ(nettest::openHandleCount(), handles) << "sockets left open by refused opens";
+  EXPECT_EQ(net::slotsTaken(), net::slotCount);
+
+  for (int32_t n = 1; n <= net::slotCount; ++n) net::abandonSlot(n);
+  EXPECT_EQ(net::slotsTaken(), 0);
+  const int32_t slot = open(listener);  // a freed table serves again
+  EXPECT_EQ(slot, 1);
+  ASSERT_TRUE(listener.accept());
+  net::closeSlotSocket(slot);
+  EXPECT_TRUE(waitForFreeSlots());
+  EXPECT_EQ(closedEvents(), 1);
 }
 
 TEST_F(EngineTest, FailedOpensLeaveNoSlot) {

@@ -1,6 +1,7 @@
 -- faults.lua: the peer ends while frames wait to go out (a reset, an orderly
--- end), or closes each connection as soon as it is made. The flag turns
--- true, later sends are refused, and nothing is left behind.
+-- end), or closes each connection as soon as it is made (with and without
+-- disconnect() between). The flag turns true, later sends are refused, and
+-- nothing is left behind.
 local t = dofile(arg[0]:match("^(.-)[^/\\]*$") .. "net_common.lua")
 for i = 0, 25 do t.letter_frame(i, 1048576) end
 
@@ -31,9 +32,27 @@ local function closed_at_once(round)
   disconnect()
 end
 
+-- connect() to a peer that closes at once gives true: the connection was made.
+-- Straight after it the flag is false, or true when the end came first; when
+-- true, sends are refused already. Either way it turns true soon.
+local seen_at_once, reconnects = 0, 0
+local function reconnect_to_a_closing_peer(round)
+  t.check(connect("127.0.0.1", t.slam_port) == true, "reconnect %d: connect gave false", round)
+  local ended = is_disconnected()
+  reconnects = reconnects + 1
+  if ended then
+    seen_at_once = seen_at_once + 1
+    t.check(send_data(round, "x") == false, "reconnect %d: flag set, yet a send accepted", round)
+  end
+  t.check(t.wait_flag(true, 5000) == true, "reconnect %d: flag not set", round)
+  t.check(send_data(round, "late") == false, "reconnect %d: a send accepted after the end", round)
+end
+
 local function all_cases()
   for _, case in ipairs(queued_ends) do end_with_frames_queued(case) end
   for round = 1, 10 do closed_at_once(round) end
+  for round = 1, 60 do reconnect_to_a_closing_peer(round) end  -- no disconnect() between
+  disconnect()
 end
 
 all_cases()  -- the allocator reaches its high-water mark here
@@ -47,4 +66,6 @@ if memory then
   local grown = t.resident_kib() - memory
   t.check(grown < 4096, "resident memory grew by %d KiB", grown)
 end
+print(string.format("faults: %d connects to a peer that closes at once, its end seen at once in %d",
+                    reconnects, seen_at_once))
 print("faults: ok")

@@ -36,6 +36,12 @@ bool setLastWrite(const std::string& path, int64_t unixTime);
 // Gives the file the platform's hidden and system marks, where it has them.
 bool markHiddenAndSystem(const std::string& path);
 
+// The platform's marks on a file, where it has them.
+enum Mark : unsigned { hidden = 1, system = 2 };
+// Sets exactly these marks; false when the platform has none of them.
+bool setMarks(const std::string& path, unsigned marks);
+unsigned marksOf(const std::string& path);
+
 // Whether two names that differ only in letter case name two files.
 bool namesAreCaseSensitive();
 

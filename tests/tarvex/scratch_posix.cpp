@@ -55,6 +55,9 @@ bool setLastWrite(const std::string& path, int64_t unixTime) {
 
 bool markHiddenAndSystem(const std::string&) { return true; }  // no such marks here
 
+bool setMarks(const std::string&, unsigned marks) { return marks == 0; }
+unsigned marksOf(const std::string&) { return 0; }
+
 bool namesAreCaseSensitive() { return true; }
 
 std::string zoneName() {

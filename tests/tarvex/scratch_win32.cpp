@@ -95,6 +95,29 @@ bool markHiddenAndSystem(const std::string& path) {
   return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) != 0;
 }
 
+namespace {
+const struct {
+  Mark mark;
+  DWORD attribute;
+} markAttributes[] = {{hidden, FILE_ATTRIBUTE_HIDDEN}, {system, FILE_ATTRIBUTE_SYSTEM}};
+}  // namespace
+
+bool setMarks(const std::string& path, unsigned marks) {
+  DWORD attributes = 0;
+  for (const auto& m : markAttributes)
+    if (marks & m.mark) attributes |= m.attribute;
+  return SetFileAttributesA(path.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL) != 0;
+}
+
+unsigned marksOf(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  unsigned marks = 0;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return marks;
+  for (const auto& m : markAttributes)
+    if (attributes & m.attribute) marks |= m.mark;
+  return marks;
+}
+
 bool namesAreCaseSensitive() { return false; }
 
 std::string zoneName() {
