@@ -46,7 +46,9 @@ struct EngineState {
   uint32_t slotCallbackValue[slotCount] = {};
   std::shared_ptr<SlotLink> slotLink[slotCount];
   std::atomic<bool> running{false};  // engineRunning
-  bool abandoned = false;            // finishEngineAlone gave up: left to the process's end
+  bool abandoned = false;
+  int32_t lowestMaybeFree = 0;  // every slot below this one is taken            //
+                                // finishEngineAlone gave up: left to the process's end
   CompletionPort* completionPort = nullptr;
   WorkerPool* workerThreads = nullptr;
   unsigned workerCount = 0;
@@ -91,9 +93,23 @@ void freeSlot(int32_t slot) {
   engine->slotSocket[n] = 0;
   engine->slotCallback[n] = nullptr;
   engine->slotInUse[n] = 0;
+  engine->lowestMaybeFree = std::min(engine->lowestMaybeFree, n);
   engine->slotLink[n].reset();
   --engine->taken;
   engine->slotsFreed.notify_all();
+}
+
+// The lowest free slot, or 0 when all are taken; under slotsMutex. The
+// search starts above the slots known to be taken, so filling the table
+// costs no more than a pass over it.
+int32_t lowestFreeSlot() {
+  for (int32_t n = engine->lowestMaybeFree; n < slotCount; ++n) {
+    if ((engine->slotInUse[n] & 1) != 0) continue;
+    engine->lowestMaybeFree = n;
+    return n + 1;
+  }
+  engine->lowestMaybeFree = slotCount;
+  return 0;
 }
 
 // A send record's bytes: those already sent and those still to send.
@@ -421,22 +437,23 @@ void workerLoop() {
 int32_t findFreeSlot() {
   if (engine == nullptr) return 0;
   std::lock_guard<std::mutex> lock(engine->slotsMutex);
-  for (int32_t n = 0; n < slotCount; ++n)
-    if ((engine->slotInUse[n] & 1) == 0) return n + 1;
-  return 0;
+  return lowestFreeSlot();
 }
 
+// Found and taken under one hold of the lock: two claims never share a slot.
 int32_t claimSlot(uint32_t value, EventCallback callback, SocketHandle socket) {
-  const int32_t slot = findFreeSlot();
-  if (slot == 0) return 0;
-  auto* link = new SlotLink(socket);  // outside the lock: a refusal ends the process
+  std::unique_ptr<SlotLink> link(
+      new SlotLink(socket));  // outside the lock: a refusal ends the process
   std::lock_guard<std::mutex> lock(engine->slotsMutex);
+  const int32_t slot = lowestFreeSlot();
+  if (slot == 0) return 0;
   const int32_t n = slot - 1;
   engine->slotCallbackValue[n] = value;
   engine->slotInUse[n] = 1;
   engine->slotSocket[n] = socket;
   engine->slotCallback[n] = callback;
-  engine->slotLink[n].reset(link);  // make_shared would pin the module for good
+  engine->slotLink[n].reset(link.release());  // make_shared would pin the module for good
+  engine->lowestMaybeFree = n + 1;
   ++engine->taken;
   return slot;
 }

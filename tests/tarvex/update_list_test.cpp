@@ -83,9 +83,9 @@ TEST_F(UpdateList, AMarkedEarlierListIsRewrittenAndKeepsItsMarks) {
     if (!scratch::setMarks(path, marks)) continue;  // marks the platform does not have
     ++ran;
     ASSERT_EQ(scratch::marksOf(path), marks);
-    tarvex::UpdateListTool restarted(tarvex::Text(directory.path().c_str()));
+    tarvex::UpdateListTool restarted(tarvex::String(directory.path().c_str()));
     restarted.openListFile();
-    restarted.generateUpdateList([] { return tarvex::Text(); },
+    restarted.generateUpdateList([] { return tarvex::String(); },
                                  [&](const char* caption) { captions.push_back(caption); });
     EXPECT_EQ(list(), "a.pak 1 2\r\n");
     EXPECT_EQ(scratch::marksOf(path), marks);
