@@ -13,6 +13,26 @@ if(WIN32)
   enable_language(RC)
 endif()
 
+# The DLLs link libwinpthread whole (cmake/zelk.cmake), and with it that
+# library's own version resource ("POSIX WinThreads for Windows"): the linker
+# then leaves two version resources of the same id and language, and Windows
+# shows either. A copy of the library without that member, first on the
+# library path, leaves only ours.
+if(WIN32)
+  execute_process(COMMAND ${CMAKE_C_COMPILER} -print-file-name=libwinpthread.a
+                  OUTPUT_VARIABLE winpthread OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(IS_ABSOLUTE "${winpthread}" AND EXISTS "${winpthread}")
+    set(dir ${CMAKE_BINARY_DIR}/winpthread)
+    file(MAKE_DIRECTORY ${dir})
+    file(COPY_FILE ${winpthread} ${dir}/libwinpthread.a ONLY_IF_DIFFERENT)
+    execute_process(COMMAND ${CMAKE_AR} t ${dir}/libwinpthread.a OUTPUT_VARIABLE members)
+    if(members MATCHES "(^|\n)version\.o\n")
+      execute_process(COMMAND ${CMAKE_AR} dD ${dir}/libwinpthread.a version.o)
+    endif()
+    add_link_options(-L${dir})
+  endif()
+endif()
+
 # zelk_version_resource(TARGET PRODUCT DESCRIPTION): TARGET's file and product
 # version are the release's.
 function(zelk_version_resource target product description)
