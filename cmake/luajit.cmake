@@ -73,9 +73,10 @@ if(NOT status STREQUAL "ok")
   return()
 endif()
 
-# LuaJIT builds in its own tree: a copy per build tree. libgcc is linked in
-# (the DLL would otherwise need libgcc_s beside it); no path or time stamp
-# reaches it, as for our own binaries.
+# LuaJIT builds in its own tree: a copy per build tree, quietly and without
+# warnings (third-party code, as Lua's). libgcc is linked in (the DLL would
+# otherwise need libgcc_s beside it); no path or time stamp reaches it, as
+# for our own binaries.
 set(work ${CMAKE_BINARY_DIR}/luajit)
 set(dll ${work}/src/lua51.dll)
 file(GLOB_RECURSE luajit_sources CONFIGURE_DEPENDS ${ZELK_LUAJIT_SRC}/src/*.[ch])
@@ -85,7 +86,7 @@ add_custom_command(OUTPUT ${dll}
   COMMAND ${CMAKE_COMMAND} -E env --unset=MAKEFLAGS --unset=MAKELEVEL
           make -s -C ${work}/src -j2 "HOST_CC=${luajit_host_cc}" CROSS=${ZELK_MINGW_PREFIX}-
           TARGET_SYS=Windows BUILDMODE=dynamic
-          "TARGET_CFLAGS=-ffile-prefix-map=${work}=luajit"
+          "TARGET_CFLAGS=-ffile-prefix-map=${work}=luajit -w" "E=@:"
           "TARGET_SHLDFLAGS=-static-libgcc -Wl,--no-insert-timestamp" lua51.dll
   DEPENDS ${luajit_sources}
   COMMENT "LuaJIT's lua51.dll")
