@@ -7,7 +7,8 @@
 #   laid out with copies of brovane-run.exe, Brovane.dll and Lumivet.dll in
 #   bin/luajit/ (a lua51.dll is found beside the program that loads it).
 # ZELK_LUAJIT_HOST is the command that runs brovane-run on LuaJIT;
-# <tree>/luajit-status says "ok", or why this tree has no LuaJIT.
+# <tree>/luajit-status says "ok", or why this tree has no LuaJIT;
+# ZELK_LUAJIT_DLL is LuaJIT's DLL where this tree builds it.
 # The stdcall win32 tree has none: LuaJIT's DLL is cdecl.
 set(ZELK_LUAJIT OFF)
 
@@ -72,6 +73,8 @@ if(NOT status STREQUAL "ok")
   add_custom_target(luajit_dll)
   return()
 endif()
+
+set(ZELK_LUAJIT_DLL ${ZELK_LUAJIT_DIR}/lua51.dll)
 
 # LuaJIT builds in its own tree: a copy per build tree, quietly and without
 # warnings (third-party code, as Lua's). libgcc is linked in (the DLL would
