@@ -79,14 +79,15 @@ set(ZELK_LUAJIT_DLL ${ZELK_LUAJIT_DIR}/lua51.dll)
 # LuaJIT builds in its own tree: a copy per build tree, quietly and without
 # warnings (third-party code, as Lua's). libgcc is linked in (the DLL would
 # otherwise need libgcc_s beside it); no path or time stamp reaches it, as
-# for our own binaries.
+# for our own binaries (its Makefile strips the DLL, and strip stamps the
+# time unless SOURCE_DATE_EPOCH says otherwise).
 set(work ${CMAKE_BINARY_DIR}/luajit)
 set(dll ${work}/src/lua51.dll)
 file(GLOB_RECURSE luajit_sources CONFIGURE_DEPENDS ${ZELK_LUAJIT_SRC}/src/*.[ch])
 add_custom_command(OUTPUT ${dll}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${work}
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${ZELK_LUAJIT_SRC} ${work}
-  COMMAND ${CMAKE_COMMAND} -E env --unset=MAKEFLAGS --unset=MAKELEVEL
+  COMMAND ${CMAKE_COMMAND} -E env --unset=MAKEFLAGS --unset=MAKELEVEL SOURCE_DATE_EPOCH=0
           make -s -C ${work}/src -j2 "HOST_CC=${luajit_host_cc}" CROSS=${ZELK_MINGW_PREFIX}-
           TARGET_SYS=Windows BUILDMODE=dynamic
           "TARGET_CFLAGS=-ffile-prefix-map=${work}=luajit -w" "E=@:"
