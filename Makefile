@@ -2,7 +2,7 @@
 # both install what is missing first.
 JOBS ?= 2
 
-.PHONY: deps build build-native build-win32 build-win32-cdecl build-win64 test test-native test-win32 demo bench sanitize fuzz clean
+.PHONY: deps build build-native build-win32 build-win32-cdecl build-win64 test test-native test-win32 demo dist bench sanitize fuzz clean
 
 deps:
 	@scripts/install-deps
@@ -32,6 +32,10 @@ test: build
 
 demo: build
 	scripts/demo
+
+# The release archives of the three Windows targets and their SHA256SUMS.
+dist: deps build-win32 build-win32-cdecl build-win64
+	scripts/dist
 
 bench: build
 	bench/run

@@ -67,8 +67,11 @@ set(LUA51_DEF_USED ${CMAKE_BINARY_DIR}/lua51.def)
 zelk_lua51_def(${LUA51_DEF_USED} lua)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/lua51_api.txt)
 set(LUA51_IMPLIB ${CMAKE_BINARY_DIR}/liblua51-import.a)
+# dlltool names its symbols after the -l path, which reach the linked binaries:
+# a relative one keeps the build folder out of them.
 add_custom_command(OUTPUT ${LUA51_IMPLIB}
-  COMMAND ${ZELK_MINGW_PREFIX}-dlltool -d ${LUA51_DEF_USED} -k -l ${LUA51_IMPLIB}
+  COMMAND ${ZELK_MINGW_PREFIX}-dlltool -d ${LUA51_DEF_USED} -k -l liblua51-import.a
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
   DEPENDS ${LUA51_DEF_USED} lua51
   COMMENT "Import library for lua51.dll")
 add_custom_target(lua51-import DEPENDS ${LUA51_IMPLIB})
