@@ -1,10 +1,31 @@
 // heap.cpp: allocation that cannot return null, and the tolerant free.
 #include "heap.h"
 
+#include <atomic>
+
 #include "fatal.h"
 #include "heap_sys.h"
 
 namespace zelk {
+
+namespace {
+
+// This image's bounds, looked up once per load; lookups that race find the
+// same bounds. Not a function-local static: its guard would bring in the C++
+// runtime's lock. The end is stored before the start that publishes it.
+std::atomic<uintptr_t> imageStart{0};
+std::atomic<uintptr_t> imageEnd{0};
+
+sys::ModuleBounds ownImage() {
+  const uintptr_t start = imageStart.load(std::memory_order_acquire);
+  if (start != 0) return {start, imageEnd.load(std::memory_order_relaxed)};
+  const sys::ModuleBounds image = sys::ownModuleBounds();
+  imageEnd.store(image.end, std::memory_order_relaxed);
+  imageStart.store(image.start, std::memory_order_release);
+  return image;
+}
+
+}  // namespace
 
 void* heapAlloc(size_t size) {
   void* block = sys::heapAllocZeroed(size == 0 ? 1 : size);
@@ -21,7 +42,7 @@ void* heapAllocUncleared(size_t size) {
 bool isReleasable(const void* block) {
   const auto address = reinterpret_cast<uintptr_t>(block);
   if (address < 0x10000) return false;  // null and small handles
-  static const sys::ModuleBounds image = sys::ownModuleBounds();
+  const sys::ModuleBounds image = ownImage();
   if (address >= image.start && address < image.end) return false;  // constants
   return sys::isReadable(block, 8);
 }

@@ -1,10 +1,12 @@
 // brovane_run.cpp: the script host. Loads Brovane, registers its Lua exports
 // under their GBK names and ASCII aliases, and runs one script.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "cycles.h"
 #include "host_stats.h"
 #include "library.h"
 #include "lua_api.h"
@@ -24,7 +26,7 @@ const ExportName exportNames[] = {
 };
 
 const char usage[] =
-    "usage: brovane-run [--lib PATH] SCRIPT.lua [ARG...]\n"
+    "usage: brovane-run [--cycles N] [--lib PATH] SCRIPT.lua [ARG...]\n"
     "       brovane-run --lumivet PATH\n"
     "Runs SCRIPT.lua in a Lua 5.1 state whose globals hold Brovane's exports\n"
     "under their GBK names and ASCII aliases; arg holds the arguments.\n"
@@ -32,6 +34,10 @@ const char usage[] =
     "host_thread_count(), host_handle_count() (handles or descriptors)\n"
     "and host_resident_kib() (resident memory, nil when unknown).\n"
     "--lumivet loads that library, calls edgame and prints its answer.\n"
+    "--cycles N loads the library, runs the script in a new state, closes it\n"
+    "and frees the library, N times, each free unloading it for real; then\n"
+    "compares the process's counters (TLS index, threads, handles, memory)\n"
+    "after the first eighth of the cycles with those at the end.\n"
     "Exit status: 0 the script ran to its end, 1 it raised an error,\n"
     "2 the library could not be loaded.\n";
 
@@ -144,16 +150,29 @@ int askLumivet(const std::string& path) {
 
 int main(int argc, char** argv) {
   std::string libraryPath = host::defaultLibraryPath("Brovane");
+  int cycles = 0;
   int index = 1;
   while (index < argc && argv[index][0] == '-' && argv[index][1] == '-') {
     const std::string option = argv[index];
     if (option == "--help") return std::fputs(usage, stdout), 0;
     if (index + 1 >= argc) break;
     if (option == "--lumivet") return askLumivet(argv[index + 1]);
-    if (option != "--lib") break;
-    libraryPath = argv[index + 1];
+    if (option == "--cycles") {
+      cycles = std::atoi(argv[index + 1]);
+    } else if (option == "--lib") {
+      libraryPath = argv[index + 1];
+    } else {
+      break;
+    }
     index += 2;
   }
-  if (index >= argc) return std::fputs(usage, stderr), 2;
-  return runScript(libraryPath, argc, argv, index);
+  if (index >= argc || (cycles != 0 && cycles < 8)) return std::fputs(usage, stderr), 2;
+  if (cycles == 0) return runScript(libraryPath, argc, argv, index);
+  // Each script ends its connection, so each free really unloads the library.
+  return host::runCycles(cycles, libraryPath + " (load, " + argv[index] + ", free)", [&](int) {
+    const int status = runScript(libraryPath, argc, argv, index);
+    if (status != 0 || !host::Library::mapped(libraryPath)) return status;
+    std::fprintf(stderr, "brovane-run: %s is still mapped after its free\n", libraryPath.c_str());
+    return 3;
+  });
 }

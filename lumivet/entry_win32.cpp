@@ -3,9 +3,13 @@
 
 #include "fatal.h"
 #include "run_directory.h"
+#include "runtime_release.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) zelk::setUnloadRoutine(lumivet::releaseResult);
-  if (reason == DLL_PROCESS_DETACH) lumivet::releaseResult();
+  if (reason == DLL_PROCESS_DETACH) {
+    lumivet::releaseResult();
+    zelk::sys::releaseRuntimeReserves();
+  }
   return TRUE;
 }

@@ -9,6 +9,7 @@
 
 #include "completion_port.h"
 #include "lua_api.h"
+#include "sync.h"
 
 namespace brovane::net {
 
@@ -29,7 +30,7 @@ inline constexpr unsigned stopShareMs = 1000;        // of it, kept for the stop
 inline constexpr unsigned stopTimeoutMs = 5000;      // a stop on its own: workers, then forced
 inline constexpr unsigned aloneWorkersWaitMs = 200;  // workers told to end, at unload
 
-using Clock = std::chrono::steady_clock;
+using Clock = zelk::SteadyClock;  // monotonic on every target
 
 using EventCallback = void(ZELK_STDCALL*)(uint32_t value, uint32_t event, uintptr_t record,
                                           uint32_t byteCount);

@@ -36,14 +36,14 @@ std::vector<uint8_t> buildFrame(int32_t number, const char* text) {
 void PacketStore::replace(zelk::Bytes chunk) {
   zelk::Bytes old;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    zelk::LockGuard lock(mutex_);
     old = std::move(lastPacket_);
     lastPacket_ = std::move(chunk);
   }
 }  // the old chunk is freed outside the lock
 
 bool PacketStore::take(zelk::Text* text) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  zelk::LockGuard lock(mutex_);
   if (lastPacket_.length == 0) return false;
   *text = zelk::textFromBytes(lastPacket_.data.get(), lastPacket_.length);
   lastPacket_ = zelk::Bytes{};

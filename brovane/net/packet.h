@@ -2,9 +2,9 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <vector>
 
+#include "sync.h"
 #include "text.h"
 
 namespace brovane::net {
@@ -30,7 +30,7 @@ class PacketStore {
   bool take(zelk::Text* text);
 
  private:
-  std::mutex mutex_;
+  zelk::Mutex mutex_;
   zelk::Bytes lastPacket_;
 };
 
