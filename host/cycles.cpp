@@ -24,8 +24,6 @@ const Limit limits[] = {
     {"threads", &ProcessCounters::threads, 0, 2},
     {"handles", &ProcessCounters::handles, 1, 4},
     {"next handle", &ProcessCounters::nextHandle, 4, 16},  // Windows counts handles in fours
-    {"Linux threads", &ProcessCounters::unixThreads, 0, 2},
-    {"Linux descriptors", &ProcessCounters::unixDescriptors, 1, 4},
     {"resident KiB", &ProcessCounters::residentKib, 100, 1024},
     {"private KiB", &ProcessCounters::privateKib, 100, 1024},
 };

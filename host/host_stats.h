@@ -13,16 +13,13 @@ double monotonicMilliseconds();
 // The counters a library could leave grown behind it after being freed;
 // -1 where one is unknown here.
 struct ProcessCounters {
-  long tlsIndex = -1;         // the next free TLS index (Windows) or thread-specific key
-  long threads = -1;          // threadCount()
-  long handles = -1;          // handleCount(); Wine's reads 0
-  long nextHandle = -1;       // the value a new handle or descriptor gets (Wine and
-                              // POSIX give the lowest free one, so it grows with leaks)
-  long unixThreads = -1;      // under Wine: the Linux process's tasks
-  long unixDescriptors = -1;  // under Wine: the Linux process's descriptors
+  long tlsIndex = -1;    // the next free TLS index (Windows) or thread-specific key
+  long threads = -1;     // threadCount()
+  long handles = -1;     // handleCount(); under Wine, where it reads 0, counted by probing
+  long nextHandle = -1;  // the value a new handle or descriptor gets (Wine and
+                         // POSIX give the lowest free one, so it grows with leaks)
   long residentKib = -1;
-  long privateKib = -1;  // memory committed to the process, touched or not (Wine:
-                         // the Linux process's private mappings)
+  long privateKib = -1;  // memory committed to the process, touched or not
 };
 ProcessCounters processCounters();
 
