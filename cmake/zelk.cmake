@@ -15,6 +15,11 @@ function(zelk_target target)
     elseif(kind STREQUAL "SHARED_LIBRARY")
       zelk_win32_thread_model(${target})
       target_link_options(${target} PRIVATE -static-libgcc -static-libstdc++)
+      if(CMAKE_SIZEOF_VOID_P EQUAL 4)  # DWARF unwind tables, registered at each load
+        target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/common/frame_registry_win32.cpp)
+        target_link_options(${target} PRIVATE -Wl,--wrap=__register_frame_info
+                            -Wl,--wrap=__deregister_frame_info)
+      endif()
     endif()
   endif()
 endfunction()
