@@ -23,4 +23,8 @@ struct ProcessCounters {
 };
 ProcessCounters processCounters();
 
+// Under a sanitizer or Valgrind, whose shadow memory grows on its own and
+// which keep freed libraries mapped.
+bool underMemoryTool();
+
 }  // namespace host

@@ -104,4 +104,6 @@ ProcessCounters processCounters() {
   return counters;
 }
 
+bool underMemoryTool() { return false; }
+
 }  // namespace host
