@@ -13,10 +13,47 @@ function(zelk_target target)
     if(kind STREQUAL "EXECUTABLE")
       target_link_options(${target} PRIVATE -static)
     elseif(kind STREQUAL "SHARED_LIBRARY")
-      target_link_options(${target} PRIVATE -static-libgcc -static-libstdc++
-        -Wl,-Bstatic,--whole-archive -lwinpthread -Wl,--no-whole-archive,-Bdynamic)
+      zelk_win32_thread_model(${target})
+      target_link_options(${target} PRIVATE -static-libgcc -static-libstdc++)
+      if(CMAKE_SIZEOF_VOID_P EQUAL 4)  # DWARF unwind tables, registered at each load
+        target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/common/frame_registry_win32.cpp)
+        target_link_options(${target} PRIVATE -Wl,--wrap=__register_frame_info
+                            -Wl,--wrap=__deregister_frame_info)
+      endif()
     endif()
   endif()
+endfunction()
+
+# The Windows DLLs (and the objects they are made of) are compiled and linked
+# by the win32 thread model's compilers: no winpthread, which, built into a
+# DLL, keeps a TLS index of the process at each load, for good. Their locks
+# come from sync.h; they have no thread_local and no function-local static
+# that needs a guard (the guard's lock, too, would stay behind). The test
+# programs keep the posix model (GoogleTest needs std::mutex) and compile the
+# library's sources a second time: the two models' objects never meet in
+# one link.
+function(zelk_win32_thread_model target)
+  if(WIN32)
+    set(launcher ${CMAKE_SOURCE_DIR}/scripts/win32-thread-model)
+    set_target_properties(${target} PROPERTIES C_COMPILER_LAUNCHER ${launcher}
+      CXX_COMPILER_LAUNCHER ${launcher} C_LINKER_LAUNCHER ${launcher}
+      CXX_LINKER_LAUNCHER ${launcher})
+  endif()
+endfunction()
+
+# An object library made of the same sources, with the same settings, as
+# original (whose sources must all be known by now).
+function(zelk_twin_objects twin original)
+  add_library(${twin} OBJECT)
+  foreach(property SOURCES INCLUDE_DIRECTORIES COMPILE_DEFINITIONS COMPILE_OPTIONS
+                   COMPILE_FEATURES LINK_LIBRARIES CXX_VISIBILITY_PRESET
+                   INTERFACE_INCLUDE_DIRECTORIES INTERFACE_LINK_LIBRARIES
+                   INTERFACE_COMPILE_DEFINITIONS)
+    get_target_property(value ${original} ${property})
+    if(value)
+      set_property(TARGET ${twin} PROPERTY ${property} "${value}")
+    endif()
+  endforeach()
 endfunction()
 
 # The backend file of a platform interface: NAME_win32.cpp or NAME_posix.cpp.

@@ -22,6 +22,21 @@ void* rawOrNull(size_t size) {
   return refusedBySeam() ? nullptr : sys::heapAllocRaw(size == 0 ? 1 : size);
 }
 
+// This image's bounds, looked up once per load; lookups that race find the
+// same bounds. Not a function-local static: its guard would bring in the C++
+// runtime's lock. The end is stored before the start that publishes it.
+std::atomic<uintptr_t> imageStart{0};
+std::atomic<uintptr_t> imageEnd{0};
+
+sys::ModuleBounds ownImage() {
+  const uintptr_t start = imageStart.load(std::memory_order_acquire);
+  if (start != 0) return {start, imageEnd.load(std::memory_order_relaxed)};
+  const sys::ModuleBounds image = sys::ownModuleBounds();
+  imageEnd.store(image.end, std::memory_order_relaxed);
+  imageStart.store(image.start, std::memory_order_release);
+  return image;
+}
+
 }  // namespace
 
 void* heapAlloc(size_t size) {
@@ -47,7 +62,7 @@ long allocationsCounted() { return allocationsMade.load(std::memory_order_relaxe
 bool isReleasable(const void* block) {
   const auto address = reinterpret_cast<uintptr_t>(block);
   if (address < 0x10000) return false;  // null and small handles
-  static const sys::ModuleBounds image = sys::ownModuleBounds();
+  const sys::ModuleBounds image = ownImage();
   if (address >= image.start && address < image.end) return false;  // constants
   return sys::isReadable(block, 8);
 }

@@ -7,10 +7,7 @@ extern "C" IMAGE_DOS_HEADER __ImageBase;  // this module's load address
 
 namespace zelk::sys {
 
-static HANDLE processHeap() {
-  static HANDLE heap = GetProcessHeap();
-  return heap;
-}
+static HANDLE processHeap() { return GetProcessHeap(); }  // read from the process block
 
 void* heapAllocZeroed(size_t size) { return HeapAlloc(processHeap(), HEAP_ZERO_MEMORY, size); }
 

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "cycles.h"
 #include "host_stats.h"
 #include "library.h"
 #include "lua_api.h"
@@ -15,7 +16,8 @@
 namespace {
 
 const char usage[] =
-    "usage: brovane-run [--lib PATH] [--threads N] [--refuse-allocation N] SCRIPT.lua [ARG...]\n"
+    "usage: brovane-run [--cycles N] [--lib PATH] [--threads N] [--refuse-allocation N]\n"
+    "                   SCRIPT.lua [ARG...]\n"
     "       brovane-run --lumivet PATH\n"
     "Runs SCRIPT.lua in a Lua 5.1 state whose globals hold Brovane's exports\n"
     "under their GBK names and ASCII aliases; arg holds the arguments.\n"
@@ -26,6 +28,10 @@ const char usage[] =
     "host_thread_count(), host_handle_count() (handles or descriptors)\n"
     "and host_resident_kib() (resident memory, nil when unknown).\n"
     "--lumivet loads that library, calls edgame and prints its answer.\n"
+    "--cycles N loads the library, runs the script in a new state, closes it\n"
+    "and frees the library, N times, each free unloading it for real; then\n"
+    "compares the process's counters (TLS index, threads, handles, memory)\n"
+    "after the first eighth of the cycles with those at the end.\n"
     "Exit status: 0 the script ran to its end, 1 it raised an error,\n"
     "2 the library could not be loaded.\n";
 
@@ -155,6 +161,7 @@ int askLumivet(const std::string& path) {
 
 int main(int argc, char** argv) {
   RunOptions options;
+  int cycles = 0;
   int index = 1;
   while (index < argc && argv[index][0] == '-' && argv[index][1] == '-') {
     const std::string option = argv[index];
@@ -164,6 +171,8 @@ int main(int argc, char** argv) {
     if (option == "--lumivet") return askLumivet(value);
     if (option == "--lib")
       options.libraryPath = value;
+    else if (option == "--cycles")
+      cycles = std::atoi(value);
     else if (option == "--threads")
       options.threads = std::atoi(value);
     else if (option == "--refuse-allocation")
@@ -172,7 +181,16 @@ int main(int argc, char** argv) {
       break;
     index += 2;
   }
-  if (index >= argc || options.threads < 1 || options.threads > 64)
+  if (index >= argc || options.threads < 1 || options.threads > 64 || (cycles != 0 && cycles < 8))
     return std::fputs(usage, stderr), 2;
-  return runScript(options, argc, argv, index);
+  if (cycles == 0) return runScript(options, argc, argv, index);
+  // Each script ends its connection, so each free really unloads the library.
+  const std::string& libraryPath = options.libraryPath;
+  return host::runCycles(cycles, libraryPath + " (load, " + argv[index] + ", free)", [&](int) {
+    const int status = runScript(options, argc, argv, index);
+    if (status != 0 || !host::Library::mapped(libraryPath) || host::underMemoryTool())
+      return status;  // a sanitizer keeps freed libraries mapped
+    std::fprintf(stderr, "brovane-run: %s is still mapped after its free\n", libraryPath.c_str());
+    return 3;
+  });
 }

@@ -16,6 +16,9 @@ class Library {
   void* symbol(const char* name) const;  // null when absent
   void unload();                         // before the destructor, when the order matters
   static std::string lastError();
+  // Whether the library at path is mapped in this process now: after the
+  // last free, false unless something keeps it loaded.
+  static bool mapped(const std::string& path);
 
  private:
   void* handle_ = nullptr;

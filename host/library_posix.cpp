@@ -22,6 +22,12 @@ std::string Library::lastError() {
   return error ? error : "unknown error";
 }
 
+bool Library::mapped(const std::string& path) {
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (handle != nullptr) dlclose(handle);
+  return handle != nullptr;
+}
+
 std::string defaultLibraryPath(const char* baseName) {
   char path[4096] = {};
   const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);

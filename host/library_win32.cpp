@@ -20,6 +20,8 @@ void* Library::symbol(const char* name) const {
 
 std::string Library::lastError() { return "error " + std::to_string(GetLastError()); }
 
+bool Library::mapped(const std::string& path) { return GetModuleHandleA(path.c_str()) != nullptr; }
+
 std::string defaultLibraryPath(const char* baseName) {
   char path[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, path, MAX_PATH);

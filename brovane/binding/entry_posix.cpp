@@ -1,6 +1,10 @@
 // entry_posix.cpp: Brovane's load and unload on Linux.
 #include "binding/library.h"
+#include "runtime_release.h"
 
 __attribute__((constructor)) static void brovaneLoad() { brovane::loadLibrary(); }
 
-__attribute__((destructor)) static void brovaneUnload() { brovane::unloadLibrary(); }
+__attribute__((destructor)) static void brovaneUnload() {
+  brovane::unloadLibrary();
+  zelk::sys::releaseRuntimeReserves();
+}

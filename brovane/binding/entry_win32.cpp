@@ -2,9 +2,13 @@
 #include <windows.h>
 
 #include "binding/library.h"
+#include "runtime_release.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) brovane::loadLibrary();
-  if (reason == DLL_PROCESS_DETACH) brovane::unloadLibrary();
+  if (reason == DLL_PROCESS_DETACH) {
+    brovane::unloadLibrary();
+    zelk::sys::releaseRuntimeReserves();
+  }
   return TRUE;
 }

@@ -2,6 +2,7 @@
 // time; the scalar tables finish each tail and serve processors without SSE2.
 #include <immintrin.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "cipher/hex.h"
@@ -375,9 +376,19 @@ bool runs(Level level) {
   return true;
 }
 
+// Detected once per load; threads that race detect the same level. Not a
+// function-local static: its guard would bring in the C++ runtime's lock.
+namespace {
+std::atomic<int> detectedLevel{-1};
+}  // namespace
+
 Level bestLevel() {
-  static const Level best = detectBestLevel();
-  return best;
+  int level = detectedLevel.load(std::memory_order_relaxed);
+  if (level < 0) {
+    level = static_cast<int>(detectBestLevel());
+    detectedLevel.store(level, std::memory_order_relaxed);
+  }
+  return static_cast<Level>(level);
 }
 
 bool encode(Level level, const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out) {

@@ -1,7 +1,6 @@
 // client_exports.cpp: the client exports and their globals: the connection
 // object, lastPacket and the disconnected flag.
 #include <atomic>
-#include <mutex>
 
 #include "binding/number.h"
 #include "binding/script_bridge.h"
@@ -9,6 +8,7 @@
 #include "client_globals.h"
 #include "exports.h"
 #include "packet.h"
+#include "sync.h"
 
 namespace brovane::net {
 namespace {
@@ -20,11 +20,11 @@ struct ClientGlobals {
   // Held by a callback from its staleness check to its last effect, and by
   // 连接 while it sets the flag: an old slot's event that passed the check
   // just before a reconnect cannot land after the reconnect's own result.
-  std::mutex eventMutex;
+  zelk::Mutex eventMutex;
   // Held by 连接 and 断开连接 from their first step to their last (never
   // across a call into Lua): the engine's start and stop and the connection
   // object's change of slot happen one at a time, whichever threads call.
-  std::mutex lifeMutex;
+  zelk::Mutex lifeMutex;
 };
 
 ClientGlobals* client = nullptr;
@@ -66,10 +66,10 @@ namespace {
 
 int connectTo(const char* address, int32_t port) {
   using namespace brovane::net;
-  std::lock_guard<std::mutex> life(client->lifeMutex);
+  zelk::LockGuard life(client->lifeMutex);
   startEngine();  // a failed start makes the open fail
   const int ok = client->clientConnection.open(address, port, brovane_eventCallback, 0);
-  std::lock_guard<std::mutex> lock(client->eventMutex);
+  zelk::LockGuard lock(client->eventMutex);
   // A peer that closes at once may have ended the connection already, its
   // event raised before this result: the end stands.
   const bool endedAlready = ok && slotEnded(client->clientConnection.connectionId());
@@ -79,7 +79,7 @@ int connectTo(const char* address, int32_t port) {
 
 void disconnect() {
   using namespace brovane::net;
-  std::lock_guard<std::mutex> life(client->lifeMutex);
+  zelk::LockGuard life(client->lifeMutex);
   const EndDeadlines until = endDeadlinesFrom(Clock::now());
   client->clientConnection.closeBy(until.flush);
   stopEngine(until.stop);
@@ -128,7 +128,7 @@ extern "C" int ZELK_LUA_CC brovane_isDisconnected(lua_State* L) {
 extern "C" void ZELK_STDCALL brovane_eventCallback(uint32_t, uint32_t event, uintptr_t record,
                                                    uint32_t byteCount) {
   const auto* io = reinterpret_cast<const brovane::net::IoRecord*>(record);
-  std::lock_guard<std::mutex> lock(client->eventMutex);
+  zelk::LockGuard lock(client->eventMutex);
   const int32_t held = client->clientConnection.connectionId();
   if (held != 0 && io != nullptr && io->slot != held) return;
   if (event == brovane::net::dataEvent)

@@ -4,9 +4,11 @@
 
 #include <chrono>
 
+#include "sync.h"
+
 namespace brovane::net {
 
-using Clock = std::chrono::steady_clock;
+using Clock = zelk::SteadyClock;  // monotonic on every target
 
 // 断开连接 returns within 5 s whatever the peer does; its deadlines, counted
 // from its start, keep half a second of that in hand.

@@ -5,11 +5,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "heap.h"
@@ -21,8 +19,8 @@ namespace brovane::net {
 // mutex, then whatever the platform takes.
 struct SlotLink {
   explicit SlotLink(SocketHandle handle) : socket(handle) {}
-  std::mutex mutex;
-  std::condition_variable drained;  // no send in flight any more
+  zelk::Mutex mutex;
+  zelk::ConditionVariable drained;  // no send in flight any more
   const SocketHandle socket;
   IoRecord* receive = nullptr;       // the posted receive, until the closed procedure
   IoRecord* sendInFlight = nullptr;  // one send at a time keeps the wire in order
@@ -37,8 +35,8 @@ struct SlotLink {
 namespace {
 
 struct EngineState {
-  std::mutex slotsMutex;
-  std::condition_variable slotsFreed;
+  zelk::Mutex slotsMutex;
+  zelk::ConditionVariable slotsFreed;
   int32_t taken = 0;
   int32_t slotInUse[slotCount] = {};
   SocketHandle slotSocket[slotCount] = {};
@@ -62,7 +60,7 @@ bool validSlot(int32_t slot) { return slot >= 1 && slot <= slotCount; }
 
 std::shared_ptr<SlotLink> linkOf(int32_t slot) {
   if (engine == nullptr || !validSlot(slot)) return nullptr;
-  std::lock_guard<std::mutex> lock(engine->slotsMutex);
+  zelk::LockGuard lock(engine->slotsMutex);
   return engine->slotLink[slot - 1];
 }
 
@@ -86,7 +84,7 @@ void callSlot(int32_t slot, uint32_t event, IoRecord* record, uint32_t bytes) {
 
 // The slot's last operation has ended: its socket closes, the slot is free.
 void freeSlot(int32_t slot) {
-  std::lock_guard<std::mutex> lock(engine->slotsMutex);
+  zelk::LockGuard lock(engine->slotsMutex);
   const int32_t n = slot - 1;
   closeSocket(engine->slotSocket[n]);
   engine->slotCallbackValue[n] = 0;
@@ -207,7 +205,7 @@ IoRecord* finishSendRecord(int32_t slot, IoRecord* record) {
   IoRecord* next = nullptr;
   bool lastOperation = false;
   {
-    std::lock_guard<std::mutex> lock(link->mutex);
+    zelk::LockGuard lock(link->mutex);
     next = popQueue(link);
     link->sendInFlight = next;
     link->unsent -= recordBytes(record);
@@ -227,12 +225,12 @@ IoRecord* finishSendRecord(int32_t slot, IoRecord* record) {
 IoStart startSendUnlessEnded(IoRecord* record, uint32_t* sent, SendFrom from) {
   SlotLink* link = record->link;
   {
-    std::lock_guard<std::mutex> lock(link->mutex);
+    zelk::LockGuard lock(link->mutex);
     if (link->receiveEnded) return IoStart::refused;
     link->posting = record;
   }
   const IoStart start = startSend(link->socket, record, sent, from == SendFrom::worker);
-  std::lock_guard<std::mutex> lock(link->mutex);
+  zelk::LockGuard lock(link->mutex);
   link->posting = nullptr;
   link->drained.notify_all();
   if (start == IoStart::pending && link->receiveEnded) cancelOperation(link->socket, record);
@@ -252,7 +250,7 @@ void finishReceive(int32_t slot, IoRecord* record, const Completion& done) {
 // that call may still read the record (Wine's WSASend does): wait for it.
 void awaitStartReturned(IoRecord* record) {
   SlotLink* link = record->link;
-  std::unique_lock<std::mutex> lock(link->mutex);
+  zelk::UniqueLock lock(link->mutex);
   link->drained.wait(lock, [&] { return link->posting != record; });
 }
 
@@ -293,7 +291,7 @@ bool handleOneHere(Clock::time_point until) {
 // signal, or, alone, by handling the completions on this thread.
 template <typename Ready>
 bool awaitLink(SlotLink* link, Clock::time_point until, bool alone, Ready ready) {
-  std::unique_lock<std::mutex> lock(link->mutex);
+  zelk::UniqueLock lock(link->mutex);
   if (!alone) return link->drained.wait_until(lock, until, ready);
   while (!ready()) {
     lock.unlock();
@@ -311,7 +309,7 @@ void endSlotBy(int32_t slot, Clock::time_point flushUntil, bool alone) {
     return link->sendInFlight == nullptr || link->receiveEnded;
   });
   {
-    std::lock_guard<std::mutex> lock(link->mutex);
+    zelk::LockGuard lock(link->mutex);
     if (link->receiveEnded || link->ending) return;
     if (sentOut) shutdownSending(link->socket);
   }
@@ -325,16 +323,16 @@ void endSlotBy(int32_t slot, Clock::time_point flushUntil, bool alone) {
 // Whether a thread ended inside the engine: a lock of it is held, or a send
 // it was starting is marked as such for good.
 bool heldByAnEndedThread(int32_t slot) {
-  std::unique_lock<std::mutex> slots(engine->slotsMutex, std::try_to_lock);
+  zelk::UniqueLock slots(engine->slotsMutex, std::try_to_lock);
   if (!slots.owns_lock()) return true;
   SlotLink* link = validSlot(slot) ? engine->slotLink[slot - 1].get() : nullptr;
   if (link == nullptr) return false;
-  std::unique_lock<std::mutex> lock(link->mutex, std::try_to_lock);
+  zelk::UniqueLock lock(link->mutex, std::try_to_lock);
   return !lock.owns_lock() || link->posting != nullptr;  // or it ended inside a send's start
 }
 
 bool waitForFreeSlots(Clock::time_point until) {
-  std::unique_lock<std::mutex> lock(engine->slotsMutex);
+  zelk::UniqueLock lock(engine->slotsMutex);
   return engine->slotsFreed.wait_until(lock, until, [] { return engine->taken == 0; });
 }
 
@@ -343,7 +341,7 @@ bool waitForFreeSlots(Clock::time_point until) {
 std::vector<int32_t> slotsInUse() {
   std::vector<int32_t> slots(static_cast<size_t>(slotsTaken()));
   size_t found = 0;
-  std::lock_guard<std::mutex> lock(engine->slotsMutex);
+  zelk::LockGuard lock(engine->slotsMutex);
   for (int32_t n = 0; n < slotCount && found < slots.size(); ++n)
     if (engine->slotInUse[n] & 1) slots[found++] = n + 1;
   slots.resize(found);
@@ -436,7 +434,7 @@ void workerLoop() {
 
 int32_t findFreeSlot() {
   if (engine == nullptr) return 0;
-  std::lock_guard<std::mutex> lock(engine->slotsMutex);
+  zelk::LockGuard lock(engine->slotsMutex);
   return lowestFreeSlot();
 }
 
@@ -444,7 +442,7 @@ int32_t findFreeSlot() {
 int32_t claimSlot(uint32_t value, EventCallback callback, SocketHandle socket) {
   std::unique_ptr<SlotLink> link(
       new SlotLink(socket));  // outside the lock: a refusal ends the process
-  std::lock_guard<std::mutex> lock(engine->slotsMutex);
+  zelk::LockGuard lock(engine->slotsMutex);
   const int32_t slot = lowestFreeSlot();
   if (slot == 0) return 0;
   const int32_t n = slot - 1;
@@ -467,7 +465,7 @@ bool attachSlot(int32_t slot, IoRecord* receive) {
   receive->slot = slot;
   receive->link = link.get();
   {
-    std::lock_guard<std::mutex> lock(link->mutex);
+    zelk::LockGuard lock(link->mutex);
     link->receive = receive;
   }
   associateSocket(engine->completionPort, link->socket, static_cast<uintptr_t>(slot));
@@ -477,10 +475,10 @@ bool attachSlot(int32_t slot, IoRecord* receive) {
 
 void closeSlotSocket(int32_t slot) {
   if (engine == nullptr || !validSlot(slot)) return;
-  std::lock_guard<std::mutex> slots(engine->slotsMutex);
+  zelk::LockGuard slots(engine->slotsMutex);
   SlotLink* link = engine->slotLink[slot - 1].get();
   if (link == nullptr) return;
-  std::lock_guard<std::mutex> lock(link->mutex);
+  zelk::LockGuard lock(link->mutex);
   if (link->ending || link->receiveEnded) return;  // each connection ends once
   link->ending = true;
   if (link->receive != nullptr) cancelOperation(link->socket, link->receive);
@@ -502,7 +500,7 @@ void postReceive(int32_t slot, IoRecord* record) {
   SlotLink* link = record->link;
   bool refused = false;
   {
-    std::lock_guard<std::mutex> lock(link->mutex);  // an end asked meanwhile is not missed
+    zelk::LockGuard lock(link->mutex);  // an end asked meanwhile is not missed
     refused = link->ending || startReceive(link->socket, record) == IoStart::refused;
   }
   if (refused) closeConnection(slot, record);
@@ -531,7 +529,7 @@ int sendPieces(int32_t slot, std::initializer_list<SendPiece> pieces) {
   if (total == 0 || link == nullptr) return 0;
   IoRecord* start = nullptr;
   {
-    std::lock_guard<std::mutex> lock(link->mutex);
+    zelk::LockGuard lock(link->mutex);
     // Refused like a send the system refuses: the connection stays, and
     // nothing accepted before is dropped.
     if (link->ending || link->receiveEnded || !fitsUnsentBound(link->unsent, total)) return 0;
@@ -577,7 +575,7 @@ void closeConnection(int32_t slot, IoRecord* record) {
   const SlotEvents events = eventsOf(slot);  // the slot is surely still ours here
   bool lastOperation = false;
   {
-    std::lock_guard<std::mutex> lock(link->mutex);
+    zelk::LockGuard lock(link->mutex);
     link->receiveEnded = true;
     link->receive = nullptr;
     // Released here, under the lock: the send in flight may end the slot
@@ -598,21 +596,21 @@ void closeConnection(int32_t slot, IoRecord* record) {
 
 int32_t slotsTaken() {
   if (engine == nullptr) return 0;
-  std::lock_guard<std::mutex> lock(engine->slotsMutex);
+  zelk::LockGuard lock(engine->slotsMutex);
   return engine->taken;
 }
 
 bool slotEnded(int32_t slot) {
   std::shared_ptr<SlotLink> link = linkOf(slot);
   if (link == nullptr) return true;
-  std::lock_guard<std::mutex> lock(link->mutex);
+  zelk::LockGuard lock(link->mutex);
   return link->receiveEnded;
 }
 
 size_t unsentBytes(int32_t slot) {
   std::shared_ptr<SlotLink> link = linkOf(slot);
   if (link == nullptr) return 0;
-  std::lock_guard<std::mutex> lock(link->mutex);
+  zelk::LockGuard lock(link->mutex);
   return link->unsent;
 }
 

@@ -10,6 +10,7 @@
 #include "completion_port.h"
 #include "end_deadlines.h"
 #include "lua_api.h"
+#include "sync.h"
 
 namespace brovane::net {
 

@@ -6,14 +6,14 @@ namespace brovane::net {
 void PacketStore::replace(zelk::Bytes chunk) {
   zelk::Bytes old;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    zelk::LockGuard lock(mutex_);
     old = std::move(lastPacket_);
     lastPacket_ = std::move(chunk);
   }
 }  // the old chunk is freed outside the lock
 
 bool PacketStore::take(zelk::Text* text) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  zelk::LockGuard lock(mutex_);
   if (lastPacket_.length == 0) return false;
   *text = zelk::textFromBytes(lastPacket_.data.get(), lastPacket_.length);
   lastPacket_ = zelk::Bytes{};

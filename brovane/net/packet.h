@@ -2,8 +2,7 @@
 // frame.h.
 #pragma once
 
-#include <mutex>
-
+#include "sync.h"
 #include "text.h"
 
 namespace brovane::net {
@@ -18,7 +17,7 @@ class PacketStore {
   bool take(zelk::Text* text);
 
  private:
-  std::mutex mutex_;
+  zelk::Mutex mutex_;
   zelk::Bytes lastPacket_;
 };
 

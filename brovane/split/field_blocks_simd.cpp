@@ -2,6 +2,7 @@
 // chosen at run time, and byte by byte for processors without SSE2.
 #include <immintrin.h>
 
+#include <atomic>
 #include <initializer_list>
 
 #include "simd_level.h"
@@ -131,9 +132,19 @@ bool runs(Level level) {
   return true;
 }
 
+// Detected once per load; threads that race detect the same level. Not a
+// function-local static: its guard would bring in the C++ runtime's lock.
+namespace {
+std::atomic<int> detectedLevel{-1};
+}  // namespace
+
 Level bestLevel() {
-  static const Level best = detectBestLevel();
-  return best;
+  int level = detectedLevel.load(std::memory_order_relaxed);
+  if (level < 0) {
+    level = static_cast<int>(detectBestLevel());
+    detectedLevel.store(level, std::memory_order_relaxed);
+  }
+  return static_cast<Level>(level);
 }
 
 MaskFunction maskFunction(Level level) {
