@@ -9,7 +9,6 @@
 
 namespace brovane::net {
 
-struct IoRecord;
 struct CompletionPort;
 
 using SocketHandle = uintptr_t;  // a SOCKET on Windows, a registry number elsewhere
@@ -17,6 +16,22 @@ using SocketHandle = uintptr_t;  // a SOCKET on Windows, a registry number elsew
 // Room for the platform's OVERLAPPED, the first field of every record.
 struct alignas(8) PlatformOverlapped {
   unsigned char bytes[32];
+};
+
+struct SlotLink;
+
+// One outstanding receive or send; read-write heap memory with its data
+// block right behind it.
+struct IoRecord {
+  PlatformOverlapped overlapped;  // first: a completion hands back this address
+  int32_t operation;
+  uint32_t bufferLength;  // bytes to receive into, or still to send
+  uint8_t* bufferData;    // the receive buffer, or the next byte to send
+  uint8_t* blockStart;    // sends: the block's start
+  uint32_t capacity;      // sends: the block's size; queued frames fill it
+  int32_t slot;           // the slot whose socket the record works on
+  SlotLink* link;         // that slot's send queue and state
+  IoRecord* next;         // the send queue behind the send in flight
 };
 
 inline constexpr uintptr_t stopKey = 0xFFFFFFFF;  // never a slot: ends one worker

@@ -18,7 +18,6 @@
 #include <new>
 
 #include "completion_port.h"
-#include "engine.h"
 
 namespace brovane::net {
 

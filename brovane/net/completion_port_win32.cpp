@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "completion_port.h"
-#include "engine.h"
 
 namespace brovane::net {
 

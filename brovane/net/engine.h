@@ -9,7 +9,6 @@
 
 #include "completion_port.h"
 #include "end_deadlines.h"
-#include "lua_api.h"
 #include "sync.h"
 
 namespace brovane::net {
@@ -28,22 +27,6 @@ inline constexpr size_t sendChunkBytes = 64 * 1024;  // a queued record's room f
 
 using EventCallback = void(ZELK_STDCALL*)(uint32_t value, uint32_t event, uintptr_t record,
                                           uint32_t byteCount);
-
-struct SlotLink;
-
-// One outstanding receive or send; read-write heap memory with its data
-// block right behind it.
-struct IoRecord {
-  PlatformOverlapped overlapped;  // first: a completion hands back this address
-  int32_t operation;
-  uint32_t bufferLength;  // bytes to receive into, or still to send
-  uint8_t* bufferData;    // the receive buffer, or the next byte to send
-  uint8_t* blockStart;    // sends: the block's start
-  uint32_t capacity;      // sends: the block's size; queued frames fill it
-  int32_t slot;           // the slot whose socket the record works on
-  SlotLink* link;         // that slot's send queue and state
-  IoRecord* next;         // the send queue behind the send in flight
-};
 
 void createEngineTables();   // load: the slot tables, all free
 void releaseEngineTables();  // unload: left alone while the engine runs
