@@ -1,5 +1,6 @@
-// engine.h: the completion-port engine: its worker threads, the connection
-// slots and the records of the operations in flight.
+// engine.h: the completion-port engine as its callers use it: its start and
+// stop, the connection slots, the sends and receives on them. Written in
+// three files: slots.cpp, send_queue.cpp and engine.cpp (its life).
 #pragma once
 
 #include <chrono>
@@ -41,7 +42,6 @@ int stopEngine(Clock::time_point until);  // the same, done by until
 // ends in order, by until. False when the state could not be trusted or the
 // time ran out: the engine is then left to the process's end.
 bool finishEngineAlone(int32_t slot, Clock::time_point until);
-void workerLoop();
 
 int32_t findFreeSlot();  // lowest free slot, 0 when none
 int32_t claimSlot(uint32_t value, EventCallback callback, SocketHandle socket);
@@ -55,7 +55,6 @@ void endSlot(int32_t slot, Clock::time_point flushUntil);
 
 IoRecord* newReceiveRecord();
 void releaseReceiveRecord(IoRecord* record);
-void postReceive(int32_t slot, IoRecord* record);
 int sendOnSlot(int32_t slot, const uint8_t* bytes, size_t length);
 IoRecord* newSendRecord(size_t length);  // its block is filled by the caller
 struct SendPiece {
@@ -65,14 +64,7 @@ struct SendPiece {
 // Queues the pieces as one run of bytes (a frame): 1 when accepted, 0 when
 // refused (no connection, its end, past maxUnsentBytes, refused at once).
 int sendPieces(int32_t slot, std::initializer_list<SendPiece> pieces);
-// A small frame on an idle connection is left to the workers, so that the
-// frames sent meanwhile leave with the next send, together; a large one, or
-// a worker's next send, goes to the system at once.
-enum class SendFrom { script, worker };
-inline constexpr size_t directSendBytes = 1024;  // frames this long are sent at once
-int postSend(int32_t slot, IoRecord* record, SendFrom from);
 void releaseSendRecord(IoRecord* record);
-void closeConnection(int32_t slot, IoRecord* record);
 
 bool slotEnded(int32_t slot);      // its closed procedure has run, or it is free
 int32_t slotsTaken();              // for tests: slots not yet freed

@@ -1,0 +1,76 @@
+// engine_parts.h: what the engine's three files share: a slot's link, the
+// engine's tables, and the steps one file takes for another. Lock order:
+// slotsMutex, then a link's mutex, then whatever the platform takes.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "engine.h"
+#include "worker_threads.h"
+
+namespace brovane::net {
+
+// A taken slot's connection state.
+struct SlotLink {
+  explicit SlotLink(SocketHandle handle) : socket(handle) {}
+  zelk::Mutex mutex;
+  zelk::ConditionVariable drained;  // no send in flight any more
+  const SocketHandle socket;
+  IoRecord* receive = nullptr;       // the posted receive, until the closed procedure
+  IoRecord* sendInFlight = nullptr;  // one send at a time keeps the wire in order
+  IoRecord* queueHead = nullptr;
+  IoRecord* queueTail = nullptr;
+  size_t unsent = 0;            // bytes of the sends in flight and queued
+  IoRecord* posting = nullptr;  // a send whose start call has not returned yet
+  bool ending = false;          // closeSlotSocket asked for the end
+  bool receiveEnded = false;    // the closed procedure has run
+};
+
+struct EngineState {
+  zelk::Mutex slotsMutex;
+  zelk::ConditionVariable slotsFreed;
+  int32_t taken = 0;
+  int32_t slotInUse[slotCount] = {};
+  SocketHandle slotSocket[slotCount] = {};
+  EventCallback slotCallback[slotCount] = {};
+  uint32_t slotCallbackValue[slotCount] = {};
+  std::shared_ptr<SlotLink> slotLink[slotCount];
+  std::atomic<bool> running{false};  // engineRunning
+  bool abandoned = false;            // finishEngineAlone gave up: left to the process's end
+  int32_t lowestMaybeFree = 0;       // every slot below this one is taken
+  CompletionPort* completionPort = nullptr;
+  WorkerPool* workerThreads = nullptr;
+  unsigned workerCount = 0;
+};
+
+extern EngineState* engine;
+extern std::atomic<bool> callbacksOff;  // the library is ending: nobody reads the events
+
+inline bool validSlot(int32_t slot) { return slot >= 1 && slot <= slotCount; }
+
+// slots.cpp: the slot table and the receive side.
+std::shared_ptr<SlotLink> linkOf(int32_t slot);
+void freeSlot(int32_t slot);  // the slot's last operation has ended
+void callSlot(int32_t slot, uint32_t event, IoRecord* record, uint32_t bytes);
+std::vector<int32_t> slotsInUse();
+bool heldByAnEndedThread(int32_t slot);
+bool waitForFreeSlots(Clock::time_point until);
+void postReceive(int32_t slot, IoRecord* record);
+void finishReceive(int32_t slot, IoRecord* record, const Completion& done);
+void closeConnection(int32_t slot, IoRecord* record);  // the closed procedure
+
+// send_queue.cpp: records and the ordered sends.
+IoRecord* newRecord(size_t blockSize);  // zeroed record, block left to the caller
+size_t queueBytes(const IoRecord* record);
+void releaseQueue(IoRecord* record);
+// A small frame on an idle connection is left to the workers, so that the
+// frames sent meanwhile leave with the next send, together; a large one, or
+// a worker's next send, goes to the system at once.
+enum class SendFrom { script, worker };
+inline constexpr size_t directSendBytes = 1024;  // frames this long are sent at once
+int postSend(int32_t slot, IoRecord* record, SendFrom from);
+void finishSend(int32_t slot, IoRecord* record, const Completion& done);
+
+}  // namespace brovane::net

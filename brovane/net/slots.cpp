@@ -1,0 +1,223 @@
+// slots.cpp: the connection slots: their tables, claims and frees, the
+// receive that each connection keeps posted, and the closed procedure.
+#include <algorithm>
+
+#include "engine_parts.h"
+#include "heap.h"
+
+namespace brovane::net {
+
+namespace {
+
+struct SlotEvents {  // where a slot's events go
+  EventCallback callback;
+  uint32_t value;
+};
+
+SlotEvents eventsOf(int32_t slot) {
+  return {engine->slotCallback[slot - 1], engine->slotCallbackValue[slot - 1]};
+}
+
+void raise(const SlotEvents& to, uint32_t event, IoRecord* record, uint32_t bytes) {
+  if (callbacksOff || to.callback == nullptr) return;
+  to.callback(to.value, event, reinterpret_cast<uintptr_t>(record), bytes);
+}
+
+// Under slotsMutex.
+// The lowest free slot, or 0 when all are taken; under slotsMutex. The
+// search starts above the slots known to be taken, so filling the table
+// costs no more than a pass over it.
+int32_t lowestFreeSlot() {
+  for (int32_t n = engine->lowestMaybeFree; n < slotCount; ++n) {
+    if ((engine->slotInUse[n] & 1) != 0) continue;
+    engine->lowestMaybeFree = n;
+    return n + 1;
+  }
+  engine->lowestMaybeFree = slotCount;
+  return 0;
+}
+
+}  // namespace
+
+std::shared_ptr<SlotLink> linkOf(int32_t slot) {
+  if (engine == nullptr || !validSlot(slot)) return nullptr;
+  zelk::LockGuard lock(engine->slotsMutex);
+  return engine->slotLink[slot - 1];
+}
+
+void callSlot(int32_t slot, uint32_t event, IoRecord* record, uint32_t bytes) {
+  raise(eventsOf(slot), event, record, bytes);
+}
+
+// The slot's last operation has ended: its socket closes, the slot is free.
+void freeSlot(int32_t slot) {
+  zelk::LockGuard lock(engine->slotsMutex);
+  const int32_t n = slot - 1;
+  closeSocket(engine->slotSocket[n]);
+  engine->slotCallbackValue[n] = 0;
+  engine->slotSocket[n] = 0;
+  engine->slotCallback[n] = nullptr;
+  engine->slotInUse[n] = 0;
+  engine->lowestMaybeFree = std::min(engine->lowestMaybeFree, n);
+  engine->slotLink[n].reset();
+  --engine->taken;
+  engine->slotsFreed.notify_all();
+}
+
+// Whether a thread ended inside the engine: a lock of it is held, or a send
+// it was starting is marked as such for good.
+bool heldByAnEndedThread(int32_t slot) {
+  zelk::UniqueLock slots(engine->slotsMutex, std::try_to_lock);
+  if (!slots.owns_lock()) return true;
+  SlotLink* link = validSlot(slot) ? engine->slotLink[slot - 1].get() : nullptr;
+  if (link == nullptr) return false;
+  zelk::UniqueLock lock(link->mutex, std::try_to_lock);
+  return !lock.owns_lock() || link->posting != nullptr;  // or it ended inside a send's start
+}
+
+bool waitForFreeSlots(Clock::time_point until) {
+  zelk::UniqueLock lock(engine->slotsMutex);
+  return engine->slotsFreed.wait_until(lock, until, [] { return engine->taken == 0; });
+}
+
+// The list is made before the lock is taken: a refusal there must find no
+// lock of the engine held (the fatal end still finishes the engine).
+std::vector<int32_t> slotsInUse() {
+  std::vector<int32_t> slots(static_cast<size_t>(slotsTaken()));
+  size_t found = 0;
+  zelk::LockGuard lock(engine->slotsMutex);
+  for (int32_t n = 0; n < slotCount && found < slots.size(); ++n)
+    if (engine->slotInUse[n] & 1) slots[found++] = n + 1;
+  slots.resize(found);
+  return slots;
+}
+
+void createEngineTables() {
+  if (engine == nullptr) engine = new EngineState;
+}
+
+void releaseEngineTables() {
+  if (engine == nullptr || engine->running) return;  // workers may still read them
+  delete engine;
+  engine = nullptr;
+}
+
+int32_t findFreeSlot() {
+  if (engine == nullptr) return 0;
+  zelk::LockGuard lock(engine->slotsMutex);
+  return lowestFreeSlot();
+}
+
+// Found and taken under one hold of the lock: two claims never share a slot.
+int32_t claimSlot(uint32_t value, EventCallback callback, SocketHandle socket) {
+  std::unique_ptr<SlotLink> link(
+      new SlotLink(socket));  // outside the lock: a refusal ends the process
+  zelk::LockGuard lock(engine->slotsMutex);
+  const int32_t slot = lowestFreeSlot();
+  if (slot == 0) return 0;
+  const int32_t n = slot - 1;
+  engine->slotCallbackValue[n] = value;
+  engine->slotInUse[n] = 1;
+  engine->slotSocket[n] = socket;
+  engine->slotCallback[n] = callback;
+  engine->slotLink[n].reset(link.release());  // make_shared would pin the module for good
+  engine->lowestMaybeFree = n + 1;
+  ++engine->taken;
+  return slot;
+}
+
+void abandonSlot(int32_t slot) { freeSlot(slot); }
+
+bool attachSlot(int32_t slot, IoRecord* receive) {
+  std::shared_ptr<SlotLink> link = linkOf(slot);
+  if (link == nullptr) return false;
+  receive->operation = receiveOperation;
+  receive->slot = slot;
+  receive->link = link.get();
+  {
+    zelk::LockGuard lock(link->mutex);
+    link->receive = receive;
+  }
+  associateSocket(engine->completionPort, link->socket, static_cast<uintptr_t>(slot));
+  postReceive(slot, receive);
+  return true;
+}
+
+void closeSlotSocket(int32_t slot) {
+  if (engine == nullptr || !validSlot(slot)) return;
+  zelk::LockGuard slots(engine->slotsMutex);
+  SlotLink* link = engine->slotLink[slot - 1].get();
+  if (link == nullptr) return;
+  zelk::LockGuard lock(link->mutex);
+  if (link->ending || link->receiveEnded) return;  // each connection ends once
+  link->ending = true;
+  if (link->receive != nullptr) cancelOperation(link->socket, link->receive);
+}
+
+IoRecord* newReceiveRecord() {
+  IoRecord* record = newRecord(receiveBlockSize);
+  if (record == nullptr) return nullptr;
+  record->bufferLength = receiveBlockSize;
+  record->bufferData = record->blockStart;
+  return record;
+}
+
+void releaseReceiveRecord(IoRecord* record) { zelk::heapFreeOwn(record); }  // block included
+
+void postReceive(int32_t slot, IoRecord* record) {
+  SlotLink* link = record->link;
+  bool refused = false;
+  {
+    zelk::LockGuard lock(link->mutex);  // an end asked meanwhile is not missed
+    refused = link->ending || startReceive(link->socket, record) == IoStart::refused;
+  }
+  if (refused) closeConnection(slot, record);
+}
+
+void finishReceive(int32_t slot, IoRecord* record, const Completion& done) {
+  if (!done.succeeded || done.bytes == 0) {  // failed, or the peer's orderly end
+    closeConnection(slot, record);
+    return;
+  }
+  callSlot(slot, dataEvent, record, done.bytes);
+  postReceive(slot, record);
+}
+
+void closeConnection(int32_t slot, IoRecord* record) {
+  SlotLink* link = record->link;
+  const SlotEvents events = eventsOf(slot);  // the slot is surely still ours here
+  bool lastOperation = false;
+  {
+    zelk::LockGuard lock(link->mutex);
+    link->receiveEnded = true;
+    link->receive = nullptr;
+    // Released here, under the lock: the send in flight may end the slot
+    // as soon as the lock is free, and a freed slot owns no records.
+    link->unsent -= queueBytes(link->queueHead);
+    releaseQueue(link->queueHead);
+    link->queueHead = link->queueTail = nullptr;
+    lastOperation = link->sendInFlight == nullptr;
+    if (!lastOperation) cancelOperation(link->socket, link->sendInFlight);
+    link->drained.notify_all();
+  }
+  // Told after the connection stopped taking sends: a script that sees the
+  // flag sees its sends refused.
+  raise(events, closedEvent, record, 0);
+  releaseReceiveRecord(record);
+  if (lastOperation) freeSlot(slot);
+}
+
+int32_t slotsTaken() {
+  if (engine == nullptr) return 0;
+  zelk::LockGuard lock(engine->slotsMutex);
+  return engine->taken;
+}
+
+bool slotEnded(int32_t slot) {
+  std::shared_ptr<SlotLink> link = linkOf(slot);
+  if (link == nullptr) return true;
+  zelk::LockGuard lock(link->mutex);
+  return link->receiveEnded;
+}
+
+}  // namespace brovane::net
