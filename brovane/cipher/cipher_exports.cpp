@@ -72,6 +72,15 @@ int pushResult(ScriptBridge& bridge, ResultSlot& slot, ResultBlock* block, size_
   return 1;
 }
 
+// Results this short are made on the call's own stack: Lua copies them at
+// once, so they need neither the slot (nor its atomics) nor the heap.
+constexpr size_t stackResultBytes = 1024;
+
+int pushFromStack(ScriptBridge& bridge, const char* text, size_t length) {
+  bridge.pushTextOfLength(length == 0 ? nullptr : text, length);  // empty: nil
+  return 1;
+}
+
 // The arguments are borrowed from the stack; they stay there until we return.
 int encrypt(lua_State* L) {
   ScriptBridge bridge(L);
@@ -81,6 +90,10 @@ int encrypt(lua_State* L) {
   const uint32_t tick = sys::tickCount();
   const uint8_t mask = maskByteFromDraw(drawFromGenerator());
   if (textLength == 0) return pushResult(bridge, encryptResult, nullptr, 0);
+  if (encryptedCapacity(textLength) <= stackResultBytes) {
+    char result[stackResultBytes];
+    return pushFromStack(bridge, result, encryptInto(text, textLength, key, tick, mask, result));
+  }
   ResultBlock* block = fit(encryptResult.take(), encryptedCapacity(textLength));
   const size_t length = encryptInto(text, textLength, key, tick, mask, block->text());
   return pushResult(bridge, encryptResult, block, length);
@@ -92,6 +105,10 @@ int decrypt(lua_State* L) {
   const char* cipherText = bridge.textAndLengthAt(2, &cipherLength);
   const char* key = bridge.textAt(1);
   if (decryptedCapacity(cipherLength) <= 1) return pushResult(bridge, decryptResult, nullptr, 0);
+  if (decryptedCapacity(cipherLength) <= stackResultBytes) {
+    char result[stackResultBytes];
+    return pushFromStack(bridge, result, decryptInto(cipherText, cipherLength, key, result));
+  }
   ResultBlock* block = fit(decryptResult.take(), decryptedCapacity(cipherLength));
   const size_t length = decryptInto(cipherText, cipherLength, key, block->text());
   return pushResult(bridge, decryptResult, block, length);
