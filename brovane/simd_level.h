@@ -3,6 +3,8 @@
 // function for one. The only place that asks the processor what it has.
 #pragma once
 
+#include <atomic>
+
 namespace brovane::simd {
 
 // Each level includes the ones below it; avx2 includes POPCNT and avx512bw
@@ -28,6 +30,19 @@ inline bool runs(Level level) {
       break;
   }
   return true;
+}
+
+// The best level of one file's paths, detected once per load; threads that
+// race detect the same level. Not a function-local static: its guard would
+// bring in the C++ runtime's lock.
+template <typename FileLevel>
+FileLevel detectedOnce(std::atomic<int>& cache, FileLevel (*detect)()) {
+  int level = cache.load(std::memory_order_relaxed);
+  if (level < 0) {
+    level = static_cast<int>(detect());
+    cache.store(level, std::memory_order_relaxed);
+  }
+  return static_cast<FileLevel>(level);
 }
 
 }  // namespace brovane::simd

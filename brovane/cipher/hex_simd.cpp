@@ -376,20 +376,11 @@ bool runs(Level level) {
   return true;
 }
 
-// Detected once per load; threads that race detect the same level. Not a
-// function-local static: its guard would bring in the C++ runtime's lock.
 namespace {
 std::atomic<int> detectedLevel{-1};
 }  // namespace
 
-Level bestLevel() {
-  int level = detectedLevel.load(std::memory_order_relaxed);
-  if (level < 0) {
-    level = static_cast<int>(detectBestLevel());
-    detectedLevel.store(level, std::memory_order_relaxed);
-  }
-  return static_cast<Level>(level);
-}
+Level bestLevel() { return simd::detectedOnce(detectedLevel, detectBestLevel); }
 
 bool encode(Level level, const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out) {
   bool sawZero = false;
