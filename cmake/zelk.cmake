@@ -108,3 +108,15 @@ if(WIN32)
 else()
   set(ZELK_WINE_DRIVE "")
 endif()
+
+# A file listing the object files of the targets, one a line, for the checks
+# that read our objects (scripts/check-callconv, check-thread-model: @FILE).
+function(zelk_objects_list out name)
+  set(objects)
+  foreach(target ${ARGN})
+    list(APPEND objects "$<TARGET_OBJECTS:${target}>")
+  endforeach()
+  set(list ${CMAKE_CURRENT_BINARY_DIR}/${name}-objects.txt)
+  file(GENERATE OUTPUT ${list} CONTENT "$<JOIN:${objects},\n>\n")
+  set(${out} ${list} PARENT_SCOPE)
+endfunction()
