@@ -17,6 +17,7 @@ extern "C" {
 struct lua_State;
 typedef double lua_Number;
 typedef int(ZELK_LUA_CC* lua_CFunction)(lua_State* L);
+typedef void*(ZELK_LUA_CC* lua_Alloc)(void* ud, void* block, size_t oldSize, size_t newSize);
 
 // Status codes as Lua 5.1 numbers them.
 enum : int {
@@ -45,6 +46,7 @@ enum : int {
 };
 
 lua_State* ZELK_LUA_CC luaL_newstate(void);
+lua_State* ZELK_LUA_CC lua_newstate(lua_Alloc f, void* ud);
 void ZELK_LUA_CC luaL_openlibs(lua_State* L);
 int ZELK_LUA_CC luaL_loadstring(lua_State* L, const char* s);
 int ZELK_LUA_CC luaL_loadfile(lua_State* L, const char* filename);
@@ -52,6 +54,7 @@ int ZELK_LUA_CC luaL_loadbuffer(lua_State* L, const char* buff, size_t sz, const
 void ZELK_LUA_CC lua_close(lua_State* L);
 int ZELK_LUA_CC lua_resume(lua_State* L, int narg);
 int ZELK_LUA_CC lua_pcall(lua_State* L, int nargs, int nresults, int errfunc);
+int ZELK_LUA_CC lua_cpcall(lua_State* L, lua_CFunction func, void* ud);
 int ZELK_LUA_CC lua_gettop(lua_State* L);
 void ZELK_LUA_CC lua_settop(lua_State* L, int idx);
 int ZELK_LUA_CC lua_type(lua_State* L, int idx);
@@ -60,18 +63,22 @@ lua_Number ZELK_LUA_CC lua_tonumber(lua_State* L, int idx);
 int ZELK_LUA_CC lua_toboolean(lua_State* L, int idx);
 const char* ZELK_LUA_CC lua_tolstring(lua_State* L, int idx, size_t* len);
 lua_CFunction ZELK_LUA_CC lua_tocfunction(lua_State* L, int idx);
+void* ZELK_LUA_CC lua_touserdata(lua_State* L, int idx);
 size_t ZELK_LUA_CC lua_objlen(lua_State* L, int idx);
 void ZELK_LUA_CC lua_pushnumber(lua_State* L, lua_Number n);
 void ZELK_LUA_CC lua_pushboolean(lua_State* L, int b);
 void ZELK_LUA_CC lua_pushstring(lua_State* L, const char* s);
 void ZELK_LUA_CC lua_pushlstring(lua_State* L, const char* s, size_t l);
 void ZELK_LUA_CC lua_pushnil(lua_State* L);
+void ZELK_LUA_CC lua_pushlightuserdata(lua_State* L, void* p);
 void ZELK_LUA_CC lua_pushvalue(lua_State* L, int idx);
 void ZELK_LUA_CC lua_pushcclosure(lua_State* L, lua_CFunction fn, int n);
 void ZELK_LUA_CC lua_gettable(lua_State* L, int idx);
 void ZELK_LUA_CC lua_settable(lua_State* L, int idx);
 void ZELK_LUA_CC lua_getfield(lua_State* L, int idx, const char* k);
 void ZELK_LUA_CC lua_setfield(lua_State* L, int idx, const char* k);
+void ZELK_LUA_CC lua_rawget(lua_State* L, int idx);
+void ZELK_LUA_CC lua_rawset(lua_State* L, int idx);
 void ZELK_LUA_CC lua_rawgeti(lua_State* L, int idx, int n);
 void ZELK_LUA_CC lua_rawseti(lua_State* L, int idx, int n);
 void ZELK_LUA_CC lua_createtable(lua_State* L, int narr, int nrec);

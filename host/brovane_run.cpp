@@ -17,7 +17,7 @@ namespace {
 
 const char usage[] =
     "usage: brovane-run [--cycles N] [--lib PATH] [--threads N] [--refuse-allocation N]\n"
-    "                   SCRIPT.lua [ARG...]\n"
+    "                   [--lua-memory-cap BYTES] SCRIPT.lua [ARG...]\n"
     "       brovane-run --lumivet PATH\n"
     "Runs SCRIPT.lua in a Lua 5.1 state whose globals hold Brovane's exports\n"
     "under their GBK names and ASCII aliases; arg holds the arguments.\n"
@@ -27,6 +27,8 @@ const char usage[] =
     "For tests it adds host_sleep(ms), host_clock() (ms, monotonic),\n"
     "host_thread_count(), host_handle_count() (handles or descriptors)\n"
     "and host_resident_kib() (resident memory, nil when unknown).\n"
+    "--lua-memory-cap gives each state an allocator that refuses to grow Lua's\n"
+    "memory past BYTES (0: no cap) and host_lua_memory_cap(BYTES) to move it.\n"
     "--lumivet loads that library, calls edgame and prints its answer.\n"
     "--cycles N loads the library, runs the script in a new state, closes it\n"
     "and frees the library, N times, each free unloading it for real; then\n"
@@ -85,15 +87,60 @@ void setArguments(lua_State* L, int argc, char** argv, int scriptIndex) {
   lua_setfield(L, LUA_GLOBALS_INDEX, "arg");
 }
 
+// Lua's memory with a cap on its growth, for scripts that make Lua run out.
+struct CappedHeap {
+  size_t inUse = 0;
+  size_t cap = 0;  // 0: none
+};
+
+// Lua assumes that a block never fails to shrink: only growth is refused.
+void* ZELK_LUA_CC cappedAlloc(void* heapPointer, void* block, size_t oldSize, size_t newSize) {
+  auto* heap = static_cast<CappedHeap*>(heapPointer);
+  if (block == nullptr) oldSize = 0;  // a new block: nothing was there
+  if (newSize == 0) {
+    std::free(block);
+    heap->inUse -= oldSize;
+    return nullptr;
+  }
+  if (heap->cap != 0 && newSize > oldSize && heap->inUse - oldSize + newSize > heap->cap)
+    return nullptr;
+  void* moved = std::realloc(block, newSize);
+  if (moved != nullptr) heap->inUse = heap->inUse - oldSize + newSize;
+  return moved;
+}
+
+size_t capFrom(double bytes) { return bytes >= 1 && bytes < 1e15 ? static_cast<size_t>(bytes) : 0; }
+
+int ZELK_LUA_CC hostLuaMemoryCap(lua_State* L) {
+  static_cast<CappedHeap*>(lua_touserdata(L, LUA_GLOBALS_INDEX - 1))->cap =
+      capFrom(lua_tonumber(L, 1));
+  return 0;
+}
+
 struct RunOptions {
   std::string libraryPath = host::defaultLibraryPath("Brovane");
   int threads = 1;
   long refuseAllocation = -1;  // -1: the seam is not used
+  double luaMemoryCap = -1;    // -1: Lua's own allocator
 };
 
+lua_State* newState(const RunOptions& options, CappedHeap* heap) {
+  if (options.luaMemoryCap < 0) return luaL_newstate();
+  heap->cap = capFrom(options.luaMemoryCap);
+  lua_State* L = lua_newstate(cappedAlloc, heap);
+  if (L == nullptr) return nullptr;
+  lua_pushlightuserdata(L, heap);
+  lua_pushcclosure(L, hostLuaMemoryCap, 1);
+  lua_setfield(L, LUA_GLOBALS_INDEX, "host_lua_memory_cap");
+  return L;
+}
+
 // One Lua state running the script; its status (0 or 1).
-int runInState(const host::Library& library, int argc, char** argv, int scriptIndex, int thread) {
-  lua_State* L = luaL_newstate();
+int runInState(const host::Library& library, const RunOptions& options, int argc, char** argv,
+               int scriptIndex, int thread) {
+  CappedHeap heap;
+  lua_State* L = newState(options, &heap);
+  if (L == nullptr) return std::fputs("brovane-run: no Lua state\n", stderr), 1;
   luaL_openlibs(L);
   host::registerExports(L, library, "brovane-run");
   registerHostHelpers(L);
@@ -131,8 +178,8 @@ int runScript(const RunOptions& options, int argc, char** argv, int scriptIndex)
   std::vector<std::thread> threads;
   for (int i = 1; i < options.threads; ++i)
     threads.emplace_back(
-        [&, i] { statuses[i] = runInState(library, argc, argv, scriptIndex, i + 1); });
-  statuses[0] = runInState(library, argc, argv, scriptIndex, 1);
+        [&, i] { statuses[i] = runInState(library, options, argc, argv, scriptIndex, i + 1); });
+  statuses[0] = runInState(library, options, argc, argv, scriptIndex, 1);
   for (std::thread& thread : threads) thread.join();
   if (options.refuseAllocation >= 0)
     std::fprintf(stderr, "brovane-run: the library made %ld allocations\n", counted());
@@ -177,6 +224,8 @@ int main(int argc, char** argv) {
       options.threads = std::atoi(value);
     else if (option == "--refuse-allocation")
       options.refuseAllocation = std::atol(value);
+    else if (option == "--lua-memory-cap")
+      options.luaMemoryCap = std::atof(value);
     else
       break;
     index += 2;

@@ -2,6 +2,7 @@
 #include "script_bridge.h"
 
 #include <new>
+#include <type_traits>
 
 #include "box.h"
 #include "heap.h"
@@ -211,6 +212,39 @@ void ScriptBridge::pushTextOfLength(const char* text, size_t length) {
     lua_pushlstring(state_, text, length);
 }
 
+namespace {
+
+struct KeptPush {
+  const char* text;
+  size_t length;
+};
+char keptPushKey;  // its address names the pushed text's place in the registry
+
+// Run protected: the text goes into the registry, since lua_cpcall drops
+// what its function returns.
+int ZELK_LUA_CC pushIntoRegistry(lua_State* state) {
+  const auto* push = static_cast<const KeptPush*>(lua_touserdata(state, 1));
+  lua_pushlightuserdata(state, &keptPushKey);
+  lua_pushlstring(state, push->text, push->length);
+  lua_rawset(state, LUA_REGISTRY_INDEX);
+  return 0;
+}
+
+}  // namespace
+
+// Taking the text back out and clearing its place allocate nothing, so
+// neither can raise.
+bool ScriptBridge::pushTextKeepingErrors(const char* text, size_t length) {
+  KeptPush push{text, length};
+  if (lua_cpcall(state_, pushIntoRegistry, &push) != 0) return false;
+  lua_pushlightuserdata(state_, &keptPushKey);
+  lua_rawget(state_, LUA_REGISTRY_INDEX);
+  lua_pushlightuserdata(state_, &keptPushKey);
+  lua_pushnil(state_);
+  lua_rawset(state_, LUA_REGISTRY_INDEX);
+  return true;
+}
+
 void ScriptBridge::pushFunction(lua_State* state, lua_CFunction function) {
   lua_pushcclosure(state, function, 0);
 }
@@ -220,6 +254,8 @@ void ScriptBridge::pushBoolean(int value) { lua_pushboolean(state_, value); }
 void ScriptBridge::pushNumber(double value) { lua_pushnumber(state_, value); }
 
 ScriptBridge& scriptBridge() { return *theBridge; }
+
+static_assert(std::is_trivially_destructible_v<ScriptBridge>);
 
 void createScriptBridge() { theBridge = new (zelk::heapAlloc(sizeof(ScriptBridge))) ScriptBridge; }
 

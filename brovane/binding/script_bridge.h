@@ -13,6 +13,8 @@ namespace brovane {
 // was called with: calls from several Lua states on several threads then
 // share nothing. The library-wide instance is kept for the host's lifetime
 // contract (made at load, freed at unload); no export reads through it.
+// Its destructor is trivial on purpose: Lua raises its errors with longjmp,
+// which may leave an export's frame while the bridge lives in it.
 class ScriptBridge {
  public:
   ScriptBridge() = default;
@@ -65,13 +67,27 @@ class ScriptBridge {
   // pushText for a text whose length the caller knows: Lua need not measure it.
   void pushTextOfLength(const char* text, size_t length);  // null pushes nil
 
-  virtual ~ScriptBridge() = default;
+  // pushTextOfLength for a text in a block that the caller must free after:
+  // a memory error of Lua's comes back as false (its message then on the
+  // stack's top) instead of leaving the caller's frame with the block. The
+  // caller frees, then raises it with raiseOr.
+  bool pushTextKeepingErrors(const char* text, size_t length);
+
+  ~ScriptBridge() = default;
 
   lua_State* state() const { return state_; }
 
  private:
   lua_State* state_ = nullptr;
 };
+
+// What an export's inner function returns when Lua's error waits on the
+// stack's top; raiseOr, in the outer extern "C" frame that holds nothing,
+// raises it there, or passes a result count on.
+constexpr int luaErrorOnTop = -1;
+inline int raiseOr(lua_State* state, int resultCount) {
+  return resultCount == luaErrorOnTop ? lua_error(state) : resultCount;
+}
 
 ScriptBridge& scriptBridge();  // the library-wide instance; exports use their own
 void createScriptBridge();     // load

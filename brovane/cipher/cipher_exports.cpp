@@ -59,7 +59,8 @@ ResultSlot decryptResult{};  // 解密's last result
 int drawFromGenerator() { return std::rand() % 32768; }
 
 // Pushes the result of length bytes in block, then puts the block back in
-// the slot; an empty result leaves the slot empty and pushes nil.
+// the slot, whether Lua had room for the result or not; an empty result
+// leaves the slot empty and pushes nil.
 int pushResult(ScriptBridge& bridge, ResultSlot& slot, ResultBlock* block, size_t length) {
   if (length == 0) {
     ResultSlot::freeBlock(block);
@@ -67,9 +68,9 @@ int pushResult(ScriptBridge& bridge, ResultSlot& slot, ResultBlock* block, size_
     bridge.pushTextOfLength(nullptr, 0);
     return 1;
   }
-  bridge.pushTextOfLength(block->text(), length);
+  const bool pushed = bridge.pushTextKeepingErrors(block->text(), length);
   slot.giveBack(block);
-  return 1;
+  return pushed ? 1 : luaErrorOnTop;
 }
 
 // Results this short are made on the call's own stack: Lua copies them at
@@ -123,6 +124,10 @@ void releaseResultSlots() {
 
 }  // namespace brovane::cipher
 
-extern "C" int ZELK_LUA_CC brovane_encrypt(lua_State* L) { return brovane::cipher::encrypt(L); }
+extern "C" int ZELK_LUA_CC brovane_encrypt(lua_State* L) {
+  return brovane::raiseOr(L, brovane::cipher::encrypt(L));
+}
 
-extern "C" int ZELK_LUA_CC brovane_decrypt(lua_State* L) { return brovane::cipher::decrypt(L); }
+extern "C" int ZELK_LUA_CC brovane_decrypt(lua_State* L) {
+  return brovane::raiseOr(L, brovane::cipher::decrypt(L));
+}

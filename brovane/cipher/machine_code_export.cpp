@@ -9,7 +9,6 @@ extern "C" int ZELK_LUA_CC brovane_machineCode(lua_State* L) {
   brovane::cipher::readProcessorId(values);
   char code[36] = {};
   brovane::cipher::formatMachineCode(values, code);
-  const zelk::Text copy = zelk::copyText(code);
-  bridge.pushText(copy.get());
+  bridge.pushText(code);  // Lua copies it: no heap copy that its error could strand
   return 1;
 }

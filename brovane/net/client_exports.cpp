@@ -103,12 +103,26 @@ extern "C" int ZELK_LUA_CC brovane_sendData(lua_State* L) {
   return 1;
 }
 
-extern "C" int ZELK_LUA_CC brovane_getPacket(lua_State* L) {
+namespace {
+
+// A chunk that Lua has no room for is dropped; Lua's error is raised after.
+int getPacket(lua_State* L) {
   ScriptBridge bridge(L);
   zelk::Text packet;
   if (!client->lastPacket.take(&packet)) return 0;
-  bridge.pushText(packet.get());  // a leading zero byte gives nil
-  return 1;
+  if (packet == nullptr) {
+    bridge.pushText(nullptr);  // a leading zero byte gives nil
+    return 1;
+  }
+  return bridge.pushTextKeepingErrors(packet.get(), zelk::textLength(packet.get()))
+             ? 1
+             : brovane::luaErrorOnTop;
+}
+
+}  // namespace
+
+extern "C" int ZELK_LUA_CC brovane_getPacket(lua_State* L) {
+  return brovane::raiseOr(L, getPacket(L));
 }
 
 extern "C" int ZELK_LUA_CC brovane_disconnect(lua_State* L) {
