@@ -85,6 +85,20 @@ void disconnect() {
   stopEngine(until.stop);
 }
 
+// A chunk that Lua has no room for is dropped; Lua's error is raised after.
+int getPacket(lua_State* L) {
+  ScriptBridge bridge(L);
+  zelk::Text packet;
+  if (!client->lastPacket.take(&packet)) return 0;
+  if (packet == nullptr) {
+    bridge.pushText(nullptr);  // a leading zero byte gives nil
+    return 1;
+  }
+  return bridge.pushTextKeepingErrors(packet.get(), zelk::textLength(packet.get()))
+             ? 1
+             : brovane::luaErrorOnTop;
+}
+
 }  // namespace
 
 extern "C" int ZELK_LUA_CC brovane_connect(lua_State* L) {
@@ -102,24 +116,6 @@ extern "C" int ZELK_LUA_CC brovane_sendData(lua_State* L) {
   bridge.pushBoolean(client->clientConnection.sendFrame(number, data));
   return 1;
 }
-
-namespace {
-
-// A chunk that Lua has no room for is dropped; Lua's error is raised after.
-int getPacket(lua_State* L) {
-  ScriptBridge bridge(L);
-  zelk::Text packet;
-  if (!client->lastPacket.take(&packet)) return 0;
-  if (packet == nullptr) {
-    bridge.pushText(nullptr);  // a leading zero byte gives nil
-    return 1;
-  }
-  return bridge.pushTextKeepingErrors(packet.get(), zelk::textLength(packet.get()))
-             ? 1
-             : brovane::luaErrorOnTop;
-}
-
-}  // namespace
 
 extern "C" int ZELK_LUA_CC brovane_getPacket(lua_State* L) {
   return brovane::raiseOr(L, getPacket(L));
