@@ -262,7 +262,7 @@ void createScriptBridge() { theBridge = new (zelk::heapAlloc(sizeof(ScriptBridge
 void releaseScriptBridge() {
   if (theBridge == nullptr) return;
   theBridge->destroy();
-  theBridge->~ScriptBridge();
+  theBridge->ScriptBridge::~ScriptBridge();  // exactly a ScriptBridge, never a derived one
   zelk::heapFree(theBridge);
   theBridge = nullptr;
 }
