@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 
 namespace brovane::simd {
 
@@ -32,17 +33,29 @@ inline bool runs(Level level) {
   return true;
 }
 
-// The best level of one file's paths, detected once per load; threads that
-// race detect the same level. Not a function-local static: its guard would
-// bring in the C++ runtime's lock.
+// A file's own list of levels names each by the value of the Level whose
+// instructions it needs (scalar among them).
 template <typename FileLevel>
-FileLevel detectedOnce(std::atomic<int>& cache, FileLevel (*detect)()) {
+bool runsFileLevel(FileLevel level) {
+  return runs(static_cast<Level>(static_cast<int>(level)));
+}
+
+// The first of a file's levels, best first, that this processor runs, else
+// scalar; detected once per load, and threads that race detect the same
+// level. Not a function-local static: its guard would bring in the C++
+// runtime's lock.
+template <typename FileLevel, size_t count>
+FileLevel bestOnce(std::atomic<int>& cache, const FileLevel (&bestFirst)[count]) {
   int level = cache.load(std::memory_order_relaxed);
-  if (level < 0) {
-    level = static_cast<int>(detect());
-    cache.store(level, std::memory_order_relaxed);
-  }
-  return static_cast<FileLevel>(level);
+  if (level >= 0) return static_cast<FileLevel>(level);
+  FileLevel best = FileLevel::scalar;
+  for (FileLevel candidate : bestFirst)
+    if (runsFileLevel(candidate)) {
+      best = candidate;
+      break;
+    }
+  cache.store(static_cast<int>(best), std::memory_order_relaxed);
+  return best;
 }
 
 }  // namespace brovane::simd

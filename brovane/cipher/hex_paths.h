@@ -5,9 +5,17 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "simd_level.h"
+
 namespace brovane::cipher::hexpath {
 
-enum class Level { scalar, sse2, ssse3, avx2, avx512 };  // avx512: AVX-512BW decoding
+enum class Level {
+  scalar = static_cast<int>(simd::Level::scalar),
+  sse2 = static_cast<int>(simd::Level::sse2),
+  ssse3 = static_cast<int>(simd::Level::ssse3),
+  avx2 = static_cast<int>(simd::Level::avx2),
+  avx512 = static_cast<int>(simd::Level::avx512bw),  // AVX-512BW decoding
+};
 
 bool runs(Level level);  // whether this processor has the instructions
 Level bestLevel();       // the fastest path that runs here

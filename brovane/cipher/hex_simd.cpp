@@ -352,35 +352,15 @@ bool allHexDigits(const char* text, size_t pairs) {
   return true;
 }
 
-Level detectBestLevel() {
-  for (Level level : {Level::avx512, Level::avx2, Level::ssse3, Level::sse2})
-    if (runs(level)) return level;
-  return Level::scalar;
-}
-
-}  // namespace
-
-bool runs(Level level) {
-  switch (level) {
-    case Level::avx512:
-      return simd::runs(simd::Level::avx512bw);
-    case Level::avx2:
-      return simd::runs(simd::Level::avx2);
-    case Level::ssse3:
-      return simd::runs(simd::Level::ssse3);
-    case Level::sse2:
-      return simd::runs(simd::Level::sse2);
-    case Level::scalar:
-      break;
-  }
-  return true;
-}
-
-namespace {
 std::atomic<int> detectedLevel{-1};
+
 }  // namespace
 
-Level bestLevel() { return simd::detectedOnce(detectedLevel, detectBestLevel); }
+bool runs(Level level) { return simd::runsFileLevel(level); }
+
+Level bestLevel() {
+  return simd::bestOnce(detectedLevel, {Level::avx512, Level::avx2, Level::ssse3, Level::sse2});
+}
 
 bool encode(Level level, const uint8_t* bytes, size_t length, const uint8_t pad[4], char* out) {
   bool sawZero = false;

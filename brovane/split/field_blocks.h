@@ -12,13 +12,18 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "simd_level.h"
 #include "split/field_scan.h"
 
 namespace brovane::split {
 
 namespace blockpath {
 
-enum class Level { scalar, sse2, avx2 };
+enum class Level {
+  scalar = static_cast<int>(simd::Level::scalar),
+  sse2 = static_cast<int>(simd::Level::sse2),
+  avx2 = static_cast<int>(simd::Level::avx2),
+};
 
 bool runs(Level level);  // whether this processor has the instructions
 Level bestLevel();       // the fastest path that runs here

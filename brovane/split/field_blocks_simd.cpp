@@ -3,7 +3,6 @@
 #include <immintrin.h>
 
 #include <atomic>
-#include <initializer_list>
 
 #include "simd_level.h"
 #include "split/field_blocks.h"
@@ -112,31 +111,13 @@ size_t countAvx2(const unsigned char* bytes, size_t blocks, unsigned char byte, 
   return b;
 }
 
-Level detectBestLevel() {
-  for (Level level : {Level::avx2, Level::sse2})
-    if (runs(level)) return level;
-  return Level::scalar;
-}
-
-}  // namespace
-
-bool runs(Level level) {
-  switch (level) {
-    case Level::avx2:
-      return simd::runs(simd::Level::avx2);
-    case Level::sse2:
-      return simd::runs(simd::Level::sse2);
-    case Level::scalar:
-      break;
-  }
-  return true;
-}
-
-namespace {
 std::atomic<int> detectedLevel{-1};
+
 }  // namespace
 
-Level bestLevel() { return simd::detectedOnce(detectedLevel, detectBestLevel); }
+bool runs(Level level) { return simd::runsFileLevel(level); }
+
+Level bestLevel() { return simd::bestOnce(detectedLevel, {Level::avx2, Level::sse2}); }
 
 MaskFunction maskFunction(Level level) {
   switch (level) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "gbk_walk.h"
+
 namespace {
 
 using brovane::split::MatchCursor;
@@ -25,27 +27,6 @@ const struct {
 } paths[] = {{Level::scalar, "scalar"}, {Level::sse2, "sse2"}, {Level::avx2, "avx2"}};
 
 Span spanOf(const std::string& s) { return Span{s.data(), s.size()}; }
-
-// The separators' positions as the field split meets them, character by
-// character, starting afresh after each separator.
-std::vector<size_t> walkPositions(const std::string& text, const std::string& separator) {
-  std::vector<size_t> positions;
-  if (text.empty() || separator.empty()) return positions;
-  size_t cursor = 0;
-  while (text.size() - cursor >= separator.size()) {
-    if (text.compare(cursor, separator.size(), separator) == 0) {
-      positions.push_back(cursor);
-      cursor += separator.size();
-    } else if (static_cast<unsigned char>(text[cursor]) < 0x80) {
-      ++cursor;
-    } else if (cursor + 1 == text.size()) {
-      break;
-    } else {
-      cursor += 2;
-    }
-  }
-  return positions;
-}
 
 // Random texts with long runs of high bytes, so that lead and trail bytes
 // fall on both sides of block edges.

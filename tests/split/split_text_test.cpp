@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "gbk_walk.h"
+
 namespace {
 
 using brovane::split::Span;
@@ -28,22 +30,13 @@ bool modelOccurs(const std::string& text, const std::string& separator) {
 
 // The field split, building the list.
 std::vector<std::string> modelFields(const std::string& text, const std::string& separator) {
-  std::vector<std::string> fields;
-  if (text.empty()) return fields;
+  if (text.empty()) return {};
   if (separator.empty()) return {text};
-  size_t start = 0, cursor = 0;
-  while (text.size() - cursor >= separator.size()) {
-    if (text.compare(cursor, separator.size(), separator) == 0) {
-      fields.push_back(text.substr(start, cursor - start));
-      cursor += separator.size();
-      start = cursor;
-    } else if (static_cast<unsigned char>(text[cursor]) < 0x80) {
-      ++cursor;
-    } else if (cursor + 1 == text.size()) {
-      break;
-    } else {
-      cursor += 2;
-    }
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (size_t at : walkPositions(text, separator)) {
+    fields.push_back(text.substr(start, at - start));
+    start = at + separator.size();
   }
   if (start < text.size()) fields.push_back(text.substr(start));
   return fields;
