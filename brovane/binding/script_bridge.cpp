@@ -234,15 +234,15 @@ int ZELK_LUA_CC pushIntoRegistry(lua_State* state) {
 
 // Taking the text back out and clearing its place allocate nothing, so
 // neither can raise.
-bool ScriptBridge::pushTextKeepingErrors(const char* text, size_t length) {
+int ScriptBridge::pushTextKeepingErrors(const char* text, size_t length) {
   KeptPush push{text, length};
-  if (lua_cpcall(state_, pushIntoRegistry, &push) != 0) return false;
+  if (lua_cpcall(state_, pushIntoRegistry, &push) != 0) return luaErrorOnTop;
   lua_pushlightuserdata(state_, &keptPushKey);
   lua_rawget(state_, LUA_REGISTRY_INDEX);
   lua_pushlightuserdata(state_, &keptPushKey);
   lua_pushnil(state_);
   lua_rawset(state_, LUA_REGISTRY_INDEX);
-  return true;
+  return 1;
 }
 
 void ScriptBridge::pushFunction(lua_State* state, lua_CFunction function) {

@@ -9,6 +9,10 @@
 
 namespace brovane {
 
+// What an export's inner function returns when Lua's error waits on the
+// stack's top.
+constexpr int luaErrorOnTop = -1;
+
 // Each export makes one on its own stack for its call, bound to the state it
 // was called with: calls from several Lua states on several threads then
 // share nothing. The library-wide instance is kept for the host's lifetime
@@ -67,11 +71,11 @@ class ScriptBridge {
   // pushText for a text whose length the caller knows: Lua need not measure it.
   void pushTextOfLength(const char* text, size_t length);  // null pushes nil
 
-  // pushTextOfLength for a text in a block that the caller must free after:
-  // a memory error of Lua's comes back as false (its message then on the
-  // stack's top) instead of leaving the caller's frame with the block. The
-  // caller frees, then raises it with raiseOr.
-  bool pushTextKeepingErrors(const char* text, size_t length);
+  // pushTextOfLength for a text in a block that the caller must free after;
+  // gives the export's result count, 1, or luaErrorOnTop: Lua's memory error
+  // then waits on the stack's top instead of leaving the caller's frame with
+  // the block. The caller frees, then raises it with raiseOr.
+  int pushTextKeepingErrors(const char* text, size_t length);
 
   ~ScriptBridge() = default;
 
@@ -81,10 +85,8 @@ class ScriptBridge {
   lua_State* state_ = nullptr;
 };
 
-// What an export's inner function returns when Lua's error waits on the
-// stack's top; raiseOr, in the outer extern "C" frame that holds nothing,
-// raises it there, or passes a result count on.
-constexpr int luaErrorOnTop = -1;
+// raiseOr, in an export's outer extern "C" frame that holds nothing, raises
+// the error that waits on the stack's top, or passes a result count on.
 inline int raiseOr(lua_State* state, int resultCount) {
   return resultCount == luaErrorOnTop ? lua_error(state) : resultCount;
 }

@@ -68,9 +68,9 @@ int pushResult(ScriptBridge& bridge, ResultSlot& slot, ResultBlock* block, size_
     bridge.pushTextOfLength(nullptr, 0);
     return 1;
   }
-  const bool pushed = bridge.pushTextKeepingErrors(block->text(), length);
+  const int results = bridge.pushTextKeepingErrors(block->text(), length);
   slot.giveBack(block);
-  return pushed ? 1 : luaErrorOnTop;
+  return results;
 }
 
 // Results this short are made on the call's own stack: Lua copies them at

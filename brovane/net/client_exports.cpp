@@ -94,9 +94,7 @@ int getPacket(lua_State* L) {
     bridge.pushText(nullptr);  // a leading zero byte gives nil
     return 1;
   }
-  return bridge.pushTextKeepingErrors(packet.get(), zelk::textLength(packet.get()))
-             ? 1
-             : brovane::luaErrorOnTop;
+  return bridge.pushTextKeepingErrors(packet.get(), zelk::textLength(packet.get()));
 }
 
 }  // namespace
