@@ -86,5 +86,8 @@ void ZELK_LUA_CC lua_insert(lua_State* L, int idx);
 void ZELK_LUA_CC lua_remove(lua_State* L, int idx);
 int ZELK_LUA_CC lua_error(lua_State* L);
 int ZELK_LUA_CC lua_gc(lua_State* L, int what, int data);
+lua_Alloc ZELK_LUA_CC lua_getallocf(lua_State* L, void** ud);
+void ZELK_LUA_CC lua_setallocf(lua_State* L, lua_Alloc f, void* ud);
+void* ZELK_LUA_CC lua_newuserdata(lua_State* L, size_t size);
 
 }  // extern "C"

@@ -245,6 +245,35 @@ int ScriptBridge::pushTextKeepingErrors(const char* text, size_t length) {
   return 1;
 }
 
+namespace {
+
+struct MemoryRefusal {
+  lua_State* state;
+  lua_Alloc allocate;  // the state's own allocator
+  void* data;
+};
+
+// Frees and shrinks go on as before; the first growth puts the state's own
+// allocator back and is refused, so Lua raises its memory error.
+void* ZELK_LUA_CC refuseGrowth(void* ud, void* block, size_t oldSize, size_t newSize) {
+  const auto* refusal = static_cast<const MemoryRefusal*>(ud);
+  if (newSize == 0 || (block != nullptr && newSize <= oldSize))
+    return refusal->allocate(refusal->data, block, oldSize, newSize);
+  lua_setallocf(refusal->state, refusal->allocate, refusal->data);
+  return nullptr;
+}
+
+}  // namespace
+
+int raiseMemoryError(lua_State* state) {
+  MemoryRefusal refusal{state, nullptr, nullptr};
+  refusal.allocate = lua_getallocf(state, &refusal.data);
+  lua_setallocf(state, refuseGrowth, &refusal);
+  lua_newuserdata(state, 1);  // does not return
+  lua_setallocf(state, refusal.allocate, refusal.data);
+  return lua_error(state);
+}
+
 void ScriptBridge::pushFunction(lua_State* state, lua_CFunction function) {
   lua_pushcclosure(state, function, 0);
 }

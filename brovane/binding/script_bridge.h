@@ -85,10 +85,15 @@ class ScriptBridge {
   lua_State* state_ = nullptr;
 };
 
+// Raises Lua's own memory error (status LUA_ERRMEM to the host's
+// lua_pcall, as a push that finds no room raises it): the state's
+// allocator refuses one block, then is itself again.
+int raiseMemoryError(lua_State* state);
+
 // raiseOr, in an export's outer extern "C" frame that holds nothing, raises
-// the error that waits on the stack's top, or passes a result count on.
+// the memory error that a push kept waiting, or passes a result count on.
 inline int raiseOr(lua_State* state, int resultCount) {
-  return resultCount == luaErrorOnTop ? lua_error(state) : resultCount;
+  return resultCount == luaErrorOnTop ? raiseMemoryError(state) : resultCount;
 }
 
 ScriptBridge& scriptBridge();  // the library-wide instance; exports use their own

@@ -40,11 +40,10 @@ ClientConnection* ClientConnection::copy() const {
   return twin;
 }
 
-int ClientConnection::open(const char* address, int32_t port, EventCallback callback,
-                           uint32_t value) {
+int ClientConnection::open(const char* address, int32_t port, EventCallback callback) {
   if (connectionId_ != 0) closeSlotSocket(connectionId_);
   IoRecord* receive = nullptr;
-  connectionId_ = connectSlot(value, callback, address, port, &receive);
+  connectionId_ = connectSlot(slotAsValue, callback, address, port, &receive);
   if (connectionId_ == 0) return 0;
   // Held before the first receive: data or an end that comes at once is
   // this connection's news, not a stale slot's.
@@ -54,9 +53,13 @@ int ClientConnection::open(const char* address, int32_t port, EventCallback call
 
 void ClientConnection::close() { closeBy(endDeadlinesFrom(Clock::now()).flush); }
 
+// Held until it has ended: what the peer sends while the end lingers is
+// still this connection's news.
 void ClientConnection::closeBy(Clock::time_point flushUntil) {
-  const int32_t slot = connectionId_.exchange(0);
-  if (slot != 0) endSlot(slot, flushUntil);
+  int32_t slot = connectionId_;
+  if (slot == 0) return;
+  endSlot(slot, flushUntil);
+  connectionId_.compare_exchange_strong(slot, 0);
 }
 
 zelk::Bytes ClientConnection::takeReceived(const IoRecord* record, uint32_t byteCount) {

@@ -14,8 +14,9 @@ class ClientConnection {
  public:
   virtual void destroy();  // closes; called by nothing (unload ends the connection itself)
   virtual ClientConnection* copy() const;
-  // 1 when a connection is open afterwards; a held one is ended first.
-  virtual int open(const char* address, int32_t port, EventCallback callback, uint32_t value);
+  // 1 when a connection is open afterwards; a held one is ended first. The
+  // callback's value is the slot: a callback tells a stale event by it.
+  virtual int open(const char* address, int32_t port, EventCallback callback);
   virtual void close();                        // accepted sends go out, then the end
   void closeBy(Clock::time_point flushUntil);  // what is unsent by then is dropped
   virtual zelk::Bytes takeReceived(const IoRecord* record, uint32_t byteCount);

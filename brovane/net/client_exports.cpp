@@ -1,6 +1,8 @@
 // client_exports.cpp: the client exports and their globals: the connection
 // object, lastPacket and the disconnected flag.
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 
 #include "binding/number.h"
 #include "binding/script_bridge.h"
@@ -68,7 +70,7 @@ int connectTo(const char* address, int32_t port) {
   using namespace brovane::net;
   zelk::LockGuard life(client->lifeMutex);
   startEngine();  // a failed start makes the open fail
-  const int ok = client->clientConnection.open(address, port, brovane_eventCallback, 0);
+  const int ok = client->clientConnection.open(address, port, brovane_eventCallback);
   zelk::LockGuard lock(client->eventMutex);
   // A peer that closes at once may have ended the connection already, its
   // event raised before this result: the end stands.
@@ -85,16 +87,23 @@ void disconnect() {
   stopEngine(until.stop);
 }
 
-// A chunk that Lua has no room for is dropped; Lua's error is raised after.
+// A chunk that Lua has no room for waits for the next call; Lua's error is
+// raised after.
 int getPacket(lua_State* L) {
   ScriptBridge bridge(L);
-  zelk::Text packet;
-  if (!client->lastPacket.take(&packet)) return 0;
-  if (packet == nullptr) {
+  zelk::Bytes chunk;
+  uint64_t serial = 0;
+  if (!client->lastPacket.take(&chunk, &serial)) return 0;
+  const auto* bytes = reinterpret_cast<const char*>(chunk.data.get());
+  const void* zero = std::memchr(bytes, 0, chunk.length);  // the text ends there
+  const size_t length = zero != nullptr ? static_cast<const char*>(zero) - bytes : chunk.length;
+  if (length == 0) {
     bridge.pushText(nullptr);  // a leading zero byte gives nil
     return 1;
   }
-  return bridge.pushTextKeepingErrors(packet.get(), zelk::textLength(packet.get()));
+  const int results = bridge.pushTextKeepingErrors(bytes, length);
+  if (results == brovane::luaErrorOnTop) client->lastPacket.giveBack(std::move(chunk), serial);
+  return results;
 }
 
 }  // namespace
@@ -132,14 +141,19 @@ extern "C" int ZELK_LUA_CC brovane_isDisconnected(lua_State* L) {
 }
 
 // Runs on the workers. While a slot is held, another slot's late events (an
-// old connection ending after a reconnect) are not this connection's news.
-extern "C" void ZELK_STDCALL brovane_eventCallback(uint32_t, uint32_t event, uintptr_t record,
+// old connection ending after a reconnect) are not this connection's news;
+// the value names the slot (连接 stores it), so a record the library did not
+// make is read no further than its buffer. A host's own call passes 0: its
+// event is the held connection's.
+extern "C" void ZELK_STDCALL brovane_eventCallback(uint32_t value, uint32_t event, uintptr_t record,
                                                    uint32_t byteCount) {
-  const auto* io = reinterpret_cast<const brovane::net::IoRecord*>(record);
+  using namespace brovane::net;
+  const auto* io = reinterpret_cast<const IoRecord*>(record);
   zelk::LockGuard lock(client->eventMutex);
   const int32_t held = client->clientConnection.connectionId();
-  if (held != 0 && io != nullptr && io->slot != held) return;
-  if (event == brovane::net::dataEvent)
-    client->lastPacket.replace(client->clientConnection.takeReceived(io, byteCount));
-  if (event == brovane::net::closedEvent) client->disconnectedFlag = 1;
+  if (held != 0 && value != 0 && value != static_cast<uint32_t>(held)) return;
+  if (event == dataEvent)
+    client->lastPacket.replace(
+        client->clientConnection.takeReceived(io, std::min(byteCount, receiveBlockSize)));
+  if (event == closedEvent) client->disconnectedFlag = 1;
 }

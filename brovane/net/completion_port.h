@@ -13,9 +13,11 @@ struct CompletionPort;
 
 using SocketHandle = uintptr_t;  // a SOCKET on Windows, a registry number elsewhere
 
-// Room for the platform's OVERLAPPED, the first field of every record.
-struct alignas(8) PlatformOverlapped {
-  unsigned char bytes[32];
+// The platform's OVERLAPPED, the first field of every record, at its own
+// size (20 bytes on 32-bit Windows, 32 on 64-bit): a host that calls the
+// event callback with a record of its own lays it out the same way.
+struct PlatformOverlapped {
+  alignas(void*) unsigned char bytes[3 * sizeof(void*) + 8];
 };
 
 struct SlotLink;
@@ -33,6 +35,11 @@ struct IoRecord {
   SlotLink* link;         // that slot's send queue and state
   IoRecord* next;         // the send queue behind the send in flight
 };
+// On 32-bit the fields that the event callback's contract names lie where
+// it gives them; the engine's own follow.
+static_assert(sizeof(void*) != 4 ||
+              (offsetof(IoRecord, operation) == 20 && offsetof(IoRecord, bufferLength) == 24 &&
+               offsetof(IoRecord, bufferData) == 28 && offsetof(IoRecord, blockStart) == 32));
 
 inline constexpr uintptr_t stopKey = 0xFFFFFFFF;  // never a slot: ends one worker
 

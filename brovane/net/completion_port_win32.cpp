@@ -15,7 +15,9 @@ struct CompletionPort {
   HANDLE handle;
 };
 
-static_assert(sizeof(OVERLAPPED) <= sizeof(PlatformOverlapped), "OVERLAPPED does not fit");
+static_assert(sizeof(OVERLAPPED) == sizeof(PlatformOverlapped) &&
+                  alignof(OVERLAPPED) == alignof(PlatformOverlapped),
+              "a record starts with exactly an OVERLAPPED");
 
 namespace {
 

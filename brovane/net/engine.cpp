@@ -60,6 +60,7 @@ void endSlotBy(int32_t slot, Clock::time_point flushUntil, bool alone) {
     zelk::LockGuard lock(link->mutex);
     if (link->receiveEnded || link->ending) return;
     if (sentOut) shutdownSending(link->socket);
+    link->sendingEnded = sentOut;
   }
   // Closing with data still coming in would reset the connection, and a
   // reset can cost the peer the frames it has not read yet: the receive

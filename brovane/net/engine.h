@@ -43,7 +43,8 @@ int stopEngine(Clock::time_point until);  // the same, done by until
 // time ran out: the engine is then left to the process's end.
 bool finishEngineAlone(int32_t slot, Clock::time_point until);
 
-int32_t findFreeSlot();  // lowest free slot, 0 when none
+int32_t findFreeSlot();                              // lowest free slot, 0 when none
+inline constexpr uint32_t slotAsValue = 0xFFFFFFFF;  // claimSlot: the value is the slot itself
 int32_t claimSlot(uint32_t value, EventCallback callback, SocketHandle socket);
 void abandonSlot(int32_t slot);  // a claim whose connect failed: closes the socket
 bool attachSlot(int32_t slot, IoRecord* receive);  // associates, posts the first receive
@@ -70,5 +71,6 @@ bool slotEnded(int32_t slot);      // its closed procedure has run, or it is fre
 int32_t slotsTaken();              // for tests: slots not yet freed
 size_t unsentBytes(int32_t slot);  // for tests: accepted, not yet sent
 long sendRecordsLive();            // for tests: send records not yet released
+void refuseSendStart(long nth);    // for tests: the system refuses the nth send start from now
 
 }  // namespace brovane::net

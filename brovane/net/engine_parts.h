@@ -25,6 +25,7 @@ struct SlotLink {
   size_t unsent = 0;            // bytes of the sends in flight and queued
   IoRecord* posting = nullptr;  // a send whose start call has not returned yet
   bool ending = false;          // closeSlotSocket asked for the end
+  bool sendingEnded = false;    // our end is sent: the end lingers for the peer's
   bool receiveEnded = false;    // the closed procedure has run
 };
 
@@ -65,9 +66,10 @@ void closeConnection(int32_t slot, IoRecord* record);  // the closed procedure
 IoRecord* newRecord(size_t blockSize);  // zeroed record, block left to the caller
 size_t queueBytes(const IoRecord* record);
 void releaseQueue(IoRecord* record);
-// A small frame on an idle connection is left to the workers, so that the
-// frames sent meanwhile leave with the next send, together; a large one, or
-// a worker's next send, goes to the system at once.
+// Who starts a send: the script with its new frame on an idle connection,
+// or a worker going on with the queue. The script's small frame is left to
+// the workers, so that the frames sent meanwhile leave with the next send,
+// together; a large one, or a worker's next send, goes to the system at once.
 enum class SendFrom { script, worker };
 inline constexpr size_t directSendBytes = 1024;  // frames this long are sent at once
 int postSend(int32_t slot, IoRecord* record, SendFrom from);

@@ -9,15 +9,22 @@ void PacketStore::replace(zelk::Bytes chunk) {
     zelk::LockGuard lock(mutex_);
     old = std::move(lastPacket_);
     lastPacket_ = std::move(chunk);
+    ++stored_;
   }
 }  // the old chunk is freed outside the lock
 
-bool PacketStore::take(zelk::Text* text) {
+bool PacketStore::take(zelk::Bytes* chunk, uint64_t* serial) {
   zelk::LockGuard lock(mutex_);
   if (lastPacket_.length == 0) return false;
-  *text = zelk::textFromBytes(lastPacket_.data.get(), lastPacket_.length);
+  *chunk = std::move(lastPacket_);
   lastPacket_ = zelk::Bytes{};
+  *serial = stored_;
   return true;
 }
+
+void PacketStore::giveBack(zelk::Bytes chunk, uint64_t serial) {
+  zelk::LockGuard lock(mutex_);
+  if (stored_ == serial && lastPacket_.length == 0) lastPacket_ = std::move(chunk);
+}  // otherwise freed outside the lock, as chunk leaves
 
 }  // namespace brovane::net

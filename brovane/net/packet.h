@@ -2,6 +2,8 @@
 // frame.h.
 #pragma once
 
+#include <cstdint>
+
 #include "sync.h"
 #include "text.h"
 
@@ -12,13 +14,17 @@ namespace brovane::net {
 class PacketStore {
  public:
   void replace(zelk::Bytes chunk);
-  // True when a chunk was waiting; *text then holds its bytes before the
-  // first zero byte, missing when none remain.
-  bool take(zelk::Text* text);
+  // True when a chunk was waiting: it is moved to *chunk, and *serial names
+  // it for giveBack.
+  bool take(zelk::Bytes* chunk, uint64_t* serial);
+  // A taken chunk that could not be handed out waits again, unless a newer
+  // one came meanwhile.
+  void giveBack(zelk::Bytes chunk, uint64_t serial);
 
  private:
   zelk::Mutex mutex_;
   zelk::Bytes lastPacket_;
+  uint64_t stored_ = 0;  // chunks stored so far: the serial of the last
 };
 
 }  // namespace brovane::net

@@ -11,6 +11,7 @@ namespace brovane::net {
 namespace {
 
 std::atomic<long> liveSendRecords{0};
+std::atomic<long> startsUntilRefusal{0};  // tests: the system refuses the nth start
 
 // A send record's bytes: those already sent and those still to send.
 size_t recordBytes(const IoRecord* record) {
@@ -96,14 +97,15 @@ IoRecord* finishSendRecord(int32_t slot, IoRecord* record) {
 // An end that came between the check and the start may have missed the
 // send in its cancel: the send is cancelled here then. The caller keeps the
 // link alive.
-IoStart startSendUnlessEnded(IoRecord* record, uint32_t* sent, SendFrom from) {
+IoStart startSendUnlessEnded(IoRecord* record, uint32_t* sent, bool mayFinishNow) {
   SlotLink* link = record->link;
   {
     zelk::LockGuard lock(link->mutex);
-    if (link->receiveEnded) return IoStart::refused;
+    if (link->receiveEnded || link->ending) return IoStart::refused;
+    if (startsUntilRefusal > 0 && startsUntilRefusal.fetch_sub(1) == 1) return IoStart::refused;
     link->posting = record;
   }
-  const IoStart start = startSend(link->socket, record, sent, from == SendFrom::worker);
+  const IoStart start = startSend(link->socket, record, sent, mayFinishNow);
   zelk::LockGuard lock(link->mutex);
   link->posting = nullptr;
   link->drained.notify_all();
@@ -146,6 +148,7 @@ size_t queueBytes(const IoRecord* record) {
 
 void finishSend(int32_t slot, IoRecord* record, const Completion& done) {
   awaitStartReturned(record);
+  if (!done.succeeded) closeSlotSocket(slot);  // the frames behind it must not follow a hole
   if (done.succeeded && done.bytes < record->bufferLength) {  // the rest goes first
     record->bufferLength -= done.bytes;
     record->bufferData += done.bytes;
@@ -182,33 +185,42 @@ int sendPieces(int32_t slot, std::initializer_list<SendPiece> pieces) {
     zelk::LockGuard lock(link->mutex);
     // Refused like a send the system refuses: the connection stays, and
     // nothing accepted before is dropped.
-    if (link->ending || link->receiveEnded || !fitsUnsentBound(link->unsent, total)) return 0;
+    if (link->ending || link->sendingEnded || link->receiveEnded ||
+        !fitsUnsentBound(link->unsent, total))
+      return 0;
     if (!appendToQueue(link.get(), slot, pieces, total)) return 0;
     link->unsent += total;
     if (link->sendInFlight == nullptr) start = link->sendInFlight = popQueue(link.get());
   }
   if (start == nullptr) return 1;
-  return postSend(slot, start, total >= directSendBytes ? SendFrom::worker : SendFrom::script);
+  return postSend(slot, start, SendFrom::script);
 }
 
 int postSend(int32_t slot, IoRecord* record, SendFrom from) {
   // The record is the slot's send in flight, so the slot holds this link.
   const std::shared_ptr<SlotLink> keep = linkOf(slot);
+  // Only the script's new frame, refused before any of it left, is refused
+  // alone; any other refusal would leave a hole in what the peer reads.
+  const IoRecord* mayBeRefusedAlone = from == SendFrom::script ? record : nullptr;
+  const bool mayFinishNow = from == SendFrom::worker || record->bufferLength >= directSendBytes;
   int firstResult = -1;
   while (record != nullptr) {
     uint32_t sent = 0;
-    const IoStart start = startSendUnlessEnded(record, &sent, from);
+    const bool untouched = record == mayBeRefusedAlone && record->bufferData == record->blockStart;
+    const IoStart start = startSendUnlessEnded(record, &sent, mayFinishNow);
     if (start == IoStart::pending) return firstResult < 0 ? 1 : firstResult;
     if (start == IoStart::completed && sent < record->bufferLength) {
       record->bufferLength -= sent;
       record->bufferData += sent;
       continue;
     }
-    if (firstResult < 0) firstResult = start == IoStart::completed ? 1 : 0;
+    // Accepted once any of it has left, even if the connection ends now.
+    if (firstResult < 0) firstResult = start == IoStart::completed || !untouched ? 1 : 0;
     // A connection found gone ends now: its receive may never learn of it
     // (seen under Wine after a reset). The slot is still ours: this record
     // is its send in flight.
-    if (start == IoStart::broken) closeSlotSocket(slot);
+    if (start == IoStart::broken || (start == IoStart::refused && !untouched))
+      closeSlotSocket(slot);
     record = finishSendRecord(slot, record);
   }
   return firstResult < 0 ? 1 : firstResult;
@@ -228,5 +240,7 @@ size_t unsentBytes(int32_t slot) {
 }
 
 long sendRecordsLive() { return liveSendRecords; }
+
+void refuseSendStart(long nth) { startsUntilRefusal = nth; }
 
 }  // namespace brovane::net

@@ -116,7 +116,7 @@ int32_t claimSlot(uint32_t value, EventCallback callback, SocketHandle socket) {
   const int32_t slot = lowestFreeSlot();
   if (slot == 0) return 0;
   const int32_t n = slot - 1;
-  engine->slotCallbackValue[n] = value;
+  engine->slotCallbackValue[n] = value == slotAsValue ? static_cast<uint32_t>(slot) : value;
   engine->slotInUse[n] = 1;
   engine->slotSocket[n] = socket;
   engine->slotCallback[n] = callback;

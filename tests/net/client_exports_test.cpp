@@ -2,14 +2,19 @@
 // engine's events handed to 回调函数 directly.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "binding/script_bridge.h"
 #include "exports.h"
 #include "listener.h"
 #include "net/client_globals.h"
 #include "net/engine.h"
+#include "page.h"
 
 namespace net = brovane::net;
 
@@ -43,8 +48,14 @@ class ClientExportsTest : public ::testing::Test {
     net::IoRecord record{};
     record.slot = slot;
     record.bufferData = reinterpret_cast<uint8_t*>(const_cast<char*>(bytes));
-    brovane_eventCallback(0, event, reinterpret_cast<uintptr_t>(&record),
+    brovane_eventCallback(static_cast<uint32_t>(slot), event, reinterpret_cast<uintptr_t>(&record),
                           event == net::dataEvent ? static_cast<uint32_t>(std::strlen(bytes)) : 0);
+  }
+  bool connectTo(const nettest::Listener& listener) {
+    lua_settop(L, 0);
+    lua_pushstring(L, "127.0.0.1");
+    lua_pushnumber(L, listener.port());
+    return brovane_connect(L) == 1 && lua_toboolean(L, -1);
   }
   lua_State* L = nullptr;
 };
@@ -90,6 +101,125 @@ TEST_F(ClientExportsTest, FlagFollowsConnectResults) {
   ASSERT_EQ(brovane_connect(L), 1);
   EXPECT_FALSE(lua_toboolean(L, -1));
   EXPECT_TRUE(flag());
+  lua_settop(L, 0);
+  brovane_disconnect(L);
+}
+
+// A host may call 回调函数 with a record of its own, laid out as the contract
+// gives it (OVERLAPPED, operation, the buffer's length and address): it is
+// read no further, even at the very end of readable memory.
+TEST_F(ClientExportsTest, AHostsOwnRecordIsReadNoFurtherThanItsBuffer) {
+  nettest::Listener listener;
+  ASSERT_TRUE(connectTo(listener));
+  ASSERT_TRUE(listener.accept());
+  const size_t size = offsetof(net::IoRecord, blockStart);  // 32 bytes on 32-bit
+  unsigned char* record = pageBeforeAnUnreadableOne() + 4096 - size;
+  const char* hello = "hello";
+  const uint32_t length = 5;
+  std::memcpy(record + offsetof(net::IoRecord, bufferLength), &length, sizeof length);
+  std::memcpy(record + offsetof(net::IoRecord, bufferData), &hello, sizeof hello);
+  brovane_eventCallback(0, net::dataEvent, reinterpret_cast<uintptr_t>(record), length);
+  EXPECT_EQ(takePacket(), "hello");
+  brovane_eventCallback(0, net::closedEvent, reinterpret_cast<uintptr_t>(record), 0);
+  EXPECT_TRUE(flag());
+  lua_settop(L, 0);
+  brovane_disconnect(L);
+}
+
+// A peer that answers the last frame a moment later and then closes: the
+// answer comes while 断开连接 waits for the peer's end, and is kept.
+TEST_F(ClientExportsTest, AGoodbyeDuringTheEndIsKept) {
+  nettest::Listener listener;
+  ASSERT_TRUE(connectTo(listener));
+  ASSERT_TRUE(listener.accept());
+  std::thread peer([&] {
+    listener.receive(13);  // the frame of "bye?"
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    listener.send("bye");
+    listener.receiveToEnd();
+    listener.closeConnection();
+  });
+  lua_settop(L, 0);
+  lua_pushnumber(L, 1);
+  lua_pushstring(L, "bye");
+  ASSERT_EQ(brovane_sendData(L), 1);
+  lua_settop(L, 0);
+  brovane_disconnect(L);
+  peer.join();
+  EXPECT_EQ(takePacket(), "bye");
+  EXPECT_TRUE(flag());
+}
+
+// A host's allocator with a ceiling: Lua's memory may grow by at most
+// `room` bytes past what it held when the ceiling was set.
+struct CappedMemory {
+  size_t used = 0;
+  size_t limit = 0;  // 0: none
+};
+
+void* ZELK_LUA_CC cappedAllocate(void* ud, void* block, size_t oldSize, size_t newSize) {
+  auto* memory = static_cast<CappedMemory*>(ud);
+  if (newSize == 0) {
+    std::free(block);
+    memory->used -= oldSize;
+    return nullptr;
+  }
+  const size_t before = block != nullptr ? oldSize : 0;
+  if (memory->limit != 0 && newSize > before && memory->used + newSize - before > memory->limit)
+    return nullptr;
+  void* grown = std::realloc(block, newSize);
+  if (grown != nullptr) memory->used = memory->used + newSize - before;
+  return grown;
+}
+
+// Every export whose result Lua has no room for raises Lua's own memory
+// error, as any Lua function would; with room, the same call succeeds, and
+// 取封包 still has the chunk it could not hand out.
+TEST_F(ClientExportsTest, ExportsRaiseLuasMemoryErrorAndKeepWhatTheyHold) {
+  nettest::Listener listener;
+  ASSERT_TRUE(connectTo(listener));
+  ASSERT_TRUE(listener.accept());
+  const std::string text(3000, 'q');
+  lua_pushstring(L, text.c_str());
+  lua_pushstring(L, "k");
+  ASSERT_EQ(brovane_encrypt(L), 1);
+  const std::string cipherText = lua_tolstring(L, -1, nullptr);
+  const std::string chunk(4000, 'c');
+  net::IoRecord record{};
+  record.bufferData = reinterpret_cast<uint8_t*>(const_cast<char*>(chunk.data()));
+  brovane_eventCallback(0, net::dataEvent, reinterpret_cast<uintptr_t>(&record), 4000);
+
+  const struct {
+    const char* name;
+    lua_CFunction function;
+    std::string arguments[3];
+    int argumentCount;
+    size_t resultBytes;
+  } cases[] = {
+      {"encrypt", brovane_encrypt, {text, "k"}, 2, cipherText.size()},
+      {"decrypt", brovane_decrypt, {cipherText, "k"}, 2, text.size()},
+      {"split_text", brovane_splitText, {text + "," + text, ",", "2"}, 3, text.size()},
+      {"machine_code", brovane_machineCode, {}, 0, 35},
+      {"get_packet", brovane_getPacket, {}, 0, chunk.size()},
+  };
+  CappedMemory memory;
+  lua_State* state = lua_newstate(cappedAllocate, &memory);
+  ASSERT_NE(state, nullptr);
+  for (const auto& c : cases) {
+    for (size_t room : {size_t{16}, c.resultBytes + 1024}) {
+      lua_settop(state, 0);
+      lua_pushcclosure(state, c.function, 0);
+      for (int i = 0; i < c.argumentCount; ++i)
+        lua_pushlstring(state, c.arguments[i].data(), c.arguments[i].size());
+      lua_gc(state, 2 /* LUA_GCCOLLECT */, 0);
+      memory.limit = memory.used + room;
+      const int status = lua_pcall(state, c.argumentCount, 1, 0);
+      memory.limit = 0;
+      EXPECT_EQ(status, room == 16 ? LUA_ERRMEM_STATUS : 0) << c.name << " with room " << room;
+    }
+    EXPECT_EQ(lua_objlen(state, -1), c.resultBytes) << c.name;
+  }
+  lua_close(state);
   lua_settop(L, 0);
   brovane_disconnect(L);
 }

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -349,7 +350,7 @@ TEST_F(EngineTest, FramesOnTheWire) {
   };
   nettest::Listener listener;
   net::ClientConnection connection;
-  ASSERT_EQ(connection.open("127.0.0.1", listener.port(), recordEvent, 0), 1);
+  ASSERT_EQ(connection.open("127.0.0.1", listener.port(), recordEvent), 1);
   ASSERT_TRUE(listener.accept());
   for (const auto& c : cases) {
     ASSERT_EQ(connection.sendFrame(c.number, c.text), 1) << c.number;
@@ -375,7 +376,7 @@ std::string expectedFrame(int32_t number, const std::string& text) {
 TEST_F(EngineTest, QueuedFramesCrossBlocksWhole) {
   nettest::Listener listener;
   net::ClientConnection connection;
-  ASSERT_EQ(connection.open("127.0.0.1", listener.port(), recordEvent, 0), 1);
+  ASSERT_EQ(connection.open("127.0.0.1", listener.port(), recordEvent), 1);
   ASSERT_TRUE(listener.accept());
   std::string expected;
   const size_t block = net::sendChunkBytes;
@@ -398,6 +399,53 @@ TEST_F(EngineTest, QueuedFramesCrossBlocksWhole) {
   EXPECT_EQ(received.size(), expected.size());
   EXPECT_TRUE(received == expected);
   EXPECT_TRUE(waitForFreeSlots());
+}
+
+// The system refuses a send in the middle of a stream (a large first frame
+// keeps the rest queued, in several records): the connection ends there, so the peer reads a
+// prefix of what was accepted, never a frame after a missing one.
+TEST_F(EngineTest, ASendRefusedMidStreamEndsTheConnection) {
+  for (long nth : {2L, 5L}) {
+    nettest::Listener listener;
+    net::ClientConnection connection;
+    ASSERT_EQ(connection.open("127.0.0.1", listener.port(), recordEvent), 1);
+    ASSERT_TRUE(listener.accept());
+    const int before = closedEvents();
+    const std::string large = pattern(12 << 20, 1);
+    std::string accepted;
+    net::refuseSendStart(nth);
+    for (int32_t number = 0; number <= 3000; ++number) {
+      const std::string text = number == 0 ? large : pattern(100, number);
+      if (connection.sendFrame(number, text.c_str()) == 1) accepted += expectedFrame(number, text);
+    }
+    const std::string received = listener.receiveToEnd();
+    net::refuseSendStart(0);
+    ASSERT_TRUE(waitFor([&] { return recorder->closedEvents == before + 1; })) << nth;
+    EXPECT_LT(received.size(), accepted.size()) << nth << ": ended mid-stream";
+    EXPECT_TRUE(received == accepted.substr(0, received.size())) << nth;
+    EXPECT_EQ(connection.sendFrame(0, ""), 0) << nth;
+    connection.close();
+    EXPECT_TRUE(waitForFreeSlots()) << nth;
+    EXPECT_EQ(net::sendRecordsLive(), 0) << nth;
+  }
+}
+
+// The script's own frame refused at once on an idle connection is refused
+// alone: false, and the connection goes on.
+TEST_F(EngineTest, AFrameRefusedOnAnIdleConnectionIsRefusedAlone) {
+  nettest::Listener listener;
+  net::ClientConnection connection;
+  ASSERT_EQ(connection.open("127.0.0.1", listener.port(), recordEvent), 1);
+  ASSERT_TRUE(listener.accept());
+  net::refuseSendStart(1);
+  EXPECT_EQ(connection.sendFrame(1, "lost"), 0);
+  EXPECT_EQ(connection.sendFrame(2, "kept"), 1);
+  EXPECT_EQ(listener.receive(14), expectedFrame(2, "kept"));
+  EXPECT_EQ(closedEvents(), 0);
+  std::thread closer([&] { connection.close(); });
+  EXPECT_EQ(listener.receiveToEnd(), "");
+  listener.closeConnection();
+  closer.join();
 }
 
 TEST(IoRecord, RecordsAndBlocksAreNotExecutable) {
@@ -427,31 +475,39 @@ TEST(ClientConnection, WithoutAConnection) {
   EXPECT_EQ(connection.sendData(frame, sizeof frame), 0);
   EXPECT_EQ(connection.sendFrame(1, "a"), 0);
   EXPECT_EQ(connection.takeReceived(&record, 1).length, 0u);
-  EXPECT_EQ(connection.open("127.0.0.1", 1, recordEvent, 0), 0);  // the engine is stopped
+  EXPECT_EQ(connection.open("127.0.0.1", 1, recordEvent), 0);  // the engine is stopped
   connection.close();
   EXPECT_EQ(connection.connectionId(), 0);
 }
 
-TEST(PacketStore, TakesTheLastChunkOnce) {
+// The store hands the last chunk out once; a chunk given back (Lua had no
+// room for it) waits again, unless a newer one came meanwhile.
+TEST(PacketStore, TakesTheLastChunkOnceAndGetsItBack) {
   const struct {
-    std::string chunks[2];
-    bool waiting;
-    const char* text;  // null: the take gives nil
+    const char* chunks[2];
+    bool givenBack;
+    const char* newer;  // stored between the take and the give-back
+    const char* taken;  // the next take's bytes; null: none waits
   } cases[] = {
-      {{"", ""}, false, nullptr},
-      {{"abc", ""}, true, "abc"},
-      {{"abc", "de"}, true, "de"},
-      {{std::string("\0ab", 3), ""}, true, nullptr},
-      {{std::string("ab\0c", 4), ""}, true, "ab"},
+      {{nullptr, nullptr}, false, nullptr, nullptr}, {{"abc", nullptr}, false, nullptr, nullptr},
+      {{"abc", "de"}, true, nullptr, "de"},          {{"abc", nullptr}, true, "new", "new"},
+      {{"abc", nullptr}, false, "new", "new"},
   };
   for (const auto& c : cases) {
     net::PacketStore store;
-    for (const std::string& chunk : c.chunks)
-      if (!chunk.empty()) store.replace(zelk::copyBytes(chunk.data(), chunk.size()));
-    zelk::Text text;
-    EXPECT_EQ(store.take(&text), c.waiting) << c.chunks[0];
-    EXPECT_STREQ(text.get(), c.text) << c.chunks[0];
-    EXPECT_FALSE(store.take(&text)) << "taken twice: " << c.chunks[0];
+    for (const char* chunk : c.chunks)
+      if (chunk != nullptr) store.replace(zelk::copyBytes(chunk, std::strlen(chunk)));
+    zelk::Bytes chunk;
+    uint64_t serial = 0;
+    EXPECT_EQ(store.take(&chunk, &serial), c.chunks[0] != nullptr) << c.chunks[0];
+    if (c.newer != nullptr) store.replace(zelk::copyBytes(c.newer, std::strlen(c.newer)));
+    if (c.givenBack) store.giveBack(std::move(chunk), serial);
+    zelk::Bytes next;
+    ASSERT_EQ(store.take(&next, &serial), c.taken != nullptr) << c.chunks[0];
+    if (c.taken != nullptr) {
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(next.data.get()), next.length), c.taken);
+    }
+    EXPECT_FALSE(store.take(&next, &serial)) << "taken twice";
   }
 }
 
