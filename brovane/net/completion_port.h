@@ -54,6 +54,7 @@ struct Completion {
 enum class IoStart { pending, completed, refused, broken };
 
 bool startSockets();                              // WSAStartup 2.0; nothing to do elsewhere
+void stopSockets();                               // WSACleanup: balances one startSockets
 CompletionPort* createCompletionPort();           // null on failure
 void closeCompletionPort(CompletionPort* port);   // completions still queued are dropped
 Completion waitCompletion(CompletionPort* port);  // blocks without a time-out

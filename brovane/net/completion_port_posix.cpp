@@ -192,6 +192,7 @@ void pollOnce(CompletionPort* port, int timeoutMs) {
 }  // namespace
 
 bool startSockets() { return true; }
+void stopSockets() {}
 
 CompletionPort* createCompletionPort() {
   auto* port = new CompletionPort;

@@ -52,6 +52,8 @@ bool startSockets() {
   return WSAStartup(0x0002, &data) == 0;  // version 2.0
 }
 
+void stopSockets() { WSACleanup(); }
+
 CompletionPort* createCompletionPort() {
   HANDLE handle = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0);
   if (handle == nullptr) return nullptr;

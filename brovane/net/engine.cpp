@@ -86,12 +86,16 @@ int startEngine() {
   if (engine->running) return 1;
   if (!startSockets()) return 0;
   engine->completionPort = createCompletionPort();
-  if (engine->completionPort == nullptr) return 0;
+  if (engine->completionPort == nullptr) {
+    stopSockets();
+    return 0;
+  }
   pinModule();  // the host may free the library while workers run
   engine->workerCount = 2 * processorCount();
   engine->workerThreads = startWorkerPool(engine->workerCount, workerLoop);
   if (engine->workerThreads == nullptr) {
     closeCompletionPort(engine->completionPort);
+    stopSockets();
     unpinModule();
     return 0;
   }
@@ -118,6 +122,7 @@ bool finishEngineAlone(int32_t slot, Clock::time_point until) {
   closeCompletionPort(engine->completionPort);
   engine->completionPort = nullptr;
   engine->running = false;
+  // The sockets' start stays: WSACleanup is not to be called under the loader lock.
   return true;  // the module reference stays: the loader is at work
 }
 
@@ -138,6 +143,7 @@ int stopEngine(Clock::time_point until) {
   engine->workerThreads = nullptr;
   closeCompletionPort(engine->completionPort);
   engine->completionPort = nullptr;
+  stopSockets();
   engine->running = false;
   if (allEnded) unpinModule();  // a forced worker may still need our code
   return 1;

@@ -448,6 +448,18 @@ TEST_F(EngineTest, AFrameRefusedOnAnIdleConnectionIsRefusedAlone) {
   closer.join();
 }
 
+// Each start of the engine is balanced by its stop: a host that starts and
+// stops it again and again leaves Windows Sockets as it found it.
+TEST(Engine, SocketStartsAreBalanced) {
+  net::createEngineTables();
+  const int before = nettest::socketStartups();
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(net::startEngine(), 1);
+    EXPECT_EQ(net::stopEngine(), 1);
+  }
+  EXPECT_EQ(nettest::socketStartups(), before);
+}
+
 TEST(IoRecord, RecordsAndBlocksAreNotExecutable) {
   EXPECT_TRUE(nettest::isExecutable(reinterpret_cast<const void*>(&net::startEngine)));  // it tells
   net::IoRecord* receive = net::newReceiveRecord();

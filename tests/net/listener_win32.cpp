@@ -17,6 +17,16 @@ bool readable(SOCKET socket, long seconds) {
 
 }  // namespace
 
+int socketStartups() {
+  int count = 0;
+  while (WSACleanup() == 0) ++count;
+  for (int i = 0; i < count; ++i) {
+    WSADATA data;
+    WSAStartup(0x0202, &data);
+  }
+  return count;
+}
+
 Listener::Listener() {
   WSADATA data;
   WSAStartup(0x0202, &data);
