@@ -22,8 +22,8 @@ inline constexpr char allocationFailed[] =
 // The box after a list that left files out: title, reason, then the names.
 inline constexpr char leftOutTitle[] =
     "\xCE\xB4\xC1\xD0\xC8\xEB\xB5\xC4\xCE\xC4\xBC\xFE";  // 未列入的文件
-// 下列文件未写入
-// updat.txt：文件名含有本机代码页无法表示的字符，按列表中的名称将找不到这些文件。请给它们改名后重新生成列表。
+// 下列文件未写入 updat.txt：文件名含有本机代码页无法表示的字符，
+// 按列表中的名称将找不到这些文件。请给它们改名后重新生成列表。
 inline constexpr char leftOutReason[] =
     "\xCF\xC2\xC1\xD0\xCE\xC4\xBC\xFE\xCE\xB4\xD0\xB4\xC8\xEB updat.txt\xA3\xBA\xCE\xC4\xBC\xFE"
     "\xC3\xFB\xBA\xAC\xD3\xD0\xB1\xBE\xBB\xFA\xB4\xFA\xC2\xEB\xD2\xB3\xCE\xDE\xB7\xA8\xB1\xED"
