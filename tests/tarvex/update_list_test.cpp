@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "box.h"
+#include "left_out.h"
 #include "scratch.h"
 #include "texts.h"
 
@@ -170,6 +171,31 @@ TEST_F(UpdateList, WritesOneLinePerFileAndNamesTheFilesLeftOut) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].title, tarvex::texts::leftOutTitle);
   EXPECT_EQ(sorted(namesInBox(boxes[0].text)), sorted(expectedShown)) << boxes[0].text;
+}
+
+// However many files are left out, the box names at most 20 and counts the
+// others on a last line.
+TEST(LeftOutBox, NamesAtMostTwentyAndCountsTheOthers) {
+  const struct {
+    size_t leftOut, named, others;
+  } cases[] = {{1, 1, 0}, {20, 20, 0}, {21, 20, 1}, {57, 20, 37}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.leftOut);
+    tarvex::NameList names;
+    Lines expected;
+    for (size_t i = 0; i < c.leftOut; ++i) {
+      names.emplace_back(("<U+D55C>" + std::to_string(i)).c_str());
+      if (i < c.named) expected.push_back(names.back().c_str());
+    }
+    if (c.others) {
+      std::string more = tarvex::texts::leftOutMore;
+      more.replace(more.find("%d"), 2, std::to_string(c.others));
+      expected.push_back(more);
+    }
+    const tarvex::String text = tarvex::leftOutText(names);
+    EXPECT_EQ(text.find(tarvex::texts::leftOutReason), 0u);
+    EXPECT_EQ(namesInBox(text.c_str()), expected);
+  }
 }
 
 TEST_F(UpdateList, FollowsTheEnumerationOrderByteForByte) {
