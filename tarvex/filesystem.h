@@ -20,10 +20,13 @@ bool writeBytes(FileHandle file, const char* bytes, size_t length);
 void closeFile(FileHandle file);
 
 // Every entry that pattern (a directory + "/*.*") matches and that is not a
-// directory, in the platform's order, by its long name. False when the
-// enumeration could not begin.
+// directory, in the platform's order, by its long name. A name that the
+// tool's text (the ANSI code page, GBK) cannot hold goes to leftOut instead,
+// in a form fit to show: what cannot be held is written as <U+D55C> (a
+// character, Windows) or <FF> (a byte, POSIX). False when the enumeration
+// could not begin.
 using NameVisitor = FunctionRef<void(const char* name, size_t length)>;
-bool forEachFileName(const char* pattern, NameVisitor visit);
+bool forEachFileName(const char* pattern, NameVisitor visit, NameVisitor leftOut);
 
 // The last-write time of path in local wall-clock terms, taken with the zone
 // offset in force now (whatever the file's own date), cut to the second.

@@ -1,5 +1,6 @@
 // filesystem_posix.cpp: readdir, stat and plain descriptors. Nothing is
-// hidden here: every entry that is not a directory is listed.
+// hidden here: every entry that is not a directory is listed, when its name
+// is GBK.
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
@@ -54,9 +55,49 @@ bool isDirectory(const String& directory, const dirent* entry) {
   return stat(path.c_str(), &facts) == 0 && S_ISDIR(facts.st_mode);
 }
 
+bool isTrailByte(unsigned char byte) {
+  return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFE);
+}
+
+// Names are bytes here, with no code page: the tool's text is GBK (code page
+// 936), so a name is held when it is well-formed GBK. The length of the
+// character at text, 0 when it is none.
+size_t gbkCharLength(const unsigned char* text) {
+  if (text[0] <= 0x80) return 1;  // 0x80 alone: code page 936's euro
+  if (text[0] == 0xFF) return 0;
+  return isTrailByte(text[1]) ? 2 : 0;  // a lead byte 0x81..0xFE and its trail
+}
+
+bool isGbk(const char* name) {
+  const auto* text = reinterpret_cast<const unsigned char*>(name);
+  for (size_t length; *text != 0; text += length)
+    if ((length = gbkCharLength(text)) == 0) return false;
+  return true;
+}
+
+// A name for the person at the screen: each byte that is no part of a GBK
+// character written in hexadecimal, <FF>, the others as they are.
+String shownName(const char* name) {
+  static constexpr char hex[] = "0123456789ABCDEF";
+  String shown;
+  const auto* text = reinterpret_cast<const unsigned char*>(name);
+  while (*text != 0) {
+    const size_t length = gbkCharLength(text);
+    if (length == 0) {
+      const char escaped[] = {'<', hex[*text >> 4], hex[*text & 0xF], '>'};
+      shown.append(escaped, sizeof escaped);
+      ++text;
+    } else {
+      shown.append(reinterpret_cast<const char*>(text), length);
+      text += length;
+    }
+  }
+  return shown;
+}
+
 }  // namespace
 
-bool forEachFileName(const char* pattern, NameVisitor visit) {
+bool forEachFileName(const char* pattern, NameVisitor visit, NameVisitor leftOut) {
   const char* slash = std::strrchr(pattern, '/');
   const String directory = slash ? String(pattern, slash - pattern) : String(".");
   const char* mask = slash ? slash + 1 : pattern;
@@ -65,7 +106,12 @@ bool forEachFileName(const char* pattern, NameVisitor visit) {
   if (!stream) return false;
   while (const dirent* entry = readdir(stream.get())) {
     if (!nameMatches(mask, entry->d_name) || isDirectory(directory, entry)) continue;
-    visit(entry->d_name, std::strlen(entry->d_name));
+    if (isGbk(entry->d_name)) {
+      visit(entry->d_name, std::strlen(entry->d_name));
+    } else {
+      const String shown = shownName(entry->d_name);
+      leftOut(shown.data(), shown.size());
+    }
   }
   return true;
 }

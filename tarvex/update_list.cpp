@@ -3,6 +3,7 @@
 
 #include <charconv>
 
+#include "left_out.h"
 #include "path.h"
 #include "process.h"
 #include "texts.h"
@@ -23,11 +24,15 @@ String runDirectory() {
   return runDirectoryOf(path);
 }
 
-int32_t collectFileNames(const char* pattern, NameList& names) {
+int32_t collectFileNames(const char* pattern, NameList& names, NameList* leftOut) {
   names.clear();
+  if (leftOut) leftOut->clear();
   if (pattern == nullptr || *pattern == '\0') return 0;
-  sys::forEachFileName(pattern,
-                       [&](const char* name, size_t length) { names.emplace_back(name, length); });
+  sys::forEachFileName(
+      pattern, [&](const char* name, size_t length) { names.emplace_back(name, length); },
+      [&](const char* shown, size_t length) {
+        if (leftOut) leftOut->emplace_back(shown, length);
+      });
   return static_cast<int32_t>(names.size());
 }
 
@@ -60,7 +65,7 @@ void UpdateListTool::openListFile() {
 
 void UpdateListTool::generateUpdateList(PrefixGetter prefix, LabelSetter setLabel) {
   const String pattern = runDirectory_ + "/*.*";
-  const int32_t count = collectFileNames(pattern.c_str(), names_);
+  const int32_t count = collectFileNames(pattern.c_str(), names_, &leftOut_);
   String line;
   for (int32_t i = 0; i < count; ++i) {
     const String& name = names_[static_cast<size_t>(i)];
@@ -68,6 +73,7 @@ void UpdateListTool::generateUpdateList(PrefixGetter prefix, LabelSetter setLabe
     writeLineOf(name, prefix, line);
   }
   setLabel(texts::done);
+  if (!leftOut_.empty()) showLeftOut(leftOut_);
 }
 
 // Two look-ups (time, then size) and one write, the line handed over at once.

@@ -22,8 +22,10 @@ String runDirectoryOf(const char* programPath);
 String runDirectory();
 
 // Empties names and refills it with the names of the files (not directories)
-// that pattern matches, in enumeration order; returns their count.
-int32_t collectFileNames(const char* pattern, NameList& names);
+// that pattern matches, in enumeration order; returns their count. The names
+// the tool's text cannot hold are not among them: they go, in a form fit to
+// show, to leftOut when given (emptied first).
+int32_t collectFileNames(const char* pattern, NameList& names, NameList* leftOut = nullptr);
 
 // One line of the list, CR LF included.
 void formatLine(String& line, const char* prefix, const String& name, int64_t count, int32_t size);
@@ -43,17 +45,20 @@ class UpdateListTool {
   // a failure leaves the slot empty, silently.
   void openListFile();
 
-  // Appends one line per listed file, then sets the label to "done".
+  // Appends one line per listed file, then sets the label to "done"; then,
+  // when files were left out, names them in a box.
   void generateUpdateList(PrefixGetter prefix, LabelSetter setLabel);
 
   const String& runDirectory() const { return runDirectory_; }
   const NameList& names() const { return names_; }
+  const NameList& leftOut() const { return leftOut_; }
 
  private:
   void writeLineOf(const String& name, PrefixGetter prefix, String& line);
 
   String runDirectory_;
   NameList names_;
+  NameList leftOut_;  // of the last press, as shown
   sys::FileHandle listFile_ = sys::noFile;
 };
 

@@ -22,6 +22,15 @@ class Directory {
 };
 
 bool writeFile(const std::string& path, const std::string& bytes);
+
+// Whether the platform names files in Unicode (wide names) rather than bytes.
+bool namesAreUnicode();
+
+// Writes a file named by Unicode text given as UTF-8, made through the wide
+// calls where names are Unicode, so that names outside the ANSI code page can
+// be made; where names are bytes, those bytes are the name.
+bool writeFileNamedInUtf8(const std::string& directory, const std::string& utf8Name,
+                          const std::string& bytes, int64_t unixTime);
 std::string readFile(const std::string& path);  // empty when absent
 bool fileExists(const std::string& path);
 bool removeFile(const std::string& path);

@@ -34,6 +34,14 @@ bool writeFile(const std::string& path, const std::string& bytes) {
   return static_cast<bool>(out);
 }
 
+bool namesAreUnicode() { return false; }
+
+bool writeFileNamedInUtf8(const std::string& directory, const std::string& utf8Name,
+                          const std::string& bytes, int64_t unixTime) {
+  const std::string path = directory + "/" + utf8Name;
+  return writeFile(path, bytes) && setLastWrite(path, unixTime);
+}
+
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <string>
 
 #include "scratch.h"
 
@@ -21,34 +22,66 @@ Directory::Directory() {
   }
 }
 
-static void removeTree(const std::string& directory) {
-  WIN32_FIND_DATAA entry;
-  const HANDLE scan = FindFirstFileA((directory + "\\*").c_str(), &entry);
+static std::wstring widened(const std::string& text, UINT codePage) {
+  const int length = MultiByteToWideChar(codePage, 0, text.c_str(), -1, nullptr, 0);
+  if (length <= 0) return std::wstring();
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(codePage, 0, text.c_str(), -1, wide.data(), length);
+  wide.resize(static_cast<size_t>(length - 1));
+  return wide;
+}
+
+// By wide names: a name outside the ANSI code page has no ANSI form to delete.
+static void removeTree(const std::wstring& directory) {
+  WIN32_FIND_DATAW entry;
+  const HANDLE scan = FindFirstFileW((directory + L"\\*").c_str(), &entry);
   if (scan != INVALID_HANDLE_VALUE) {
     do {
-      const std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = directory + "\\" + name;
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = directory + L"\\" + name;
+      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
       if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         removeTree(path);
       } else {
-        DeleteFileA(path.c_str());
+        DeleteFileW(path.c_str());
       }
-    } while (FindNextFileA(scan, &entry));
+    } while (FindNextFileW(scan, &entry));
     FindClose(scan);
   }
-  RemoveDirectoryA(directory.c_str());
+  RemoveDirectoryW(directory.c_str());
 }
 
 Directory::~Directory() {
-  if (!path_.empty()) removeTree(path_);
+  if (!path_.empty()) removeTree(widened(path_, CP_ACP));
 }
 
 bool writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
   return static_cast<bool>(out);
+}
+
+bool namesAreUnicode() { return true; }
+
+static FILETIME fileTimeOf(int64_t unixTime) {
+  const uint64_t ticks = static_cast<uint64_t>((unixTime + 11644473600LL) * 10000000LL);
+  return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+bool writeFileNamedInUtf8(const std::string& directory, const std::string& utf8Name,
+                          const std::string& bytes, int64_t unixTime) {
+  const std::wstring path = widened(directory, CP_ACP) + L"\\" + widened(utf8Name, CP_UTF8);
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const FILETIME time = fileTimeOf(unixTime);
+  const bool ok =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size() && SetFileTime(file, nullptr, nullptr, &time);
+  CloseHandle(file);
+  return ok;
 }
 
 std::string readFile(const std::string& path) {
@@ -86,8 +119,7 @@ bool setFileSize(const std::string& path, uint64_t size) {
 bool setLastWrite(const std::string& path, int64_t unixTime) {
   OpenFile file(path);
   if (file.handle == INVALID_HANDLE_VALUE) return false;
-  const uint64_t ticks = static_cast<uint64_t>((unixTime + 11644473600LL) * 10000000LL);
-  FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  const FILETIME time = fileTimeOf(unixTime);
   return SetFileTime(file.handle, nullptr, nullptr, &time) != 0;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "box.h"
+#include "left_out.h"
 #include "scratch.h"
 #include "texts.h"
 
@@ -14,10 +16,23 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
+struct Box {
+  std::string text, title;
+};
+std::vector<Box> boxes;  // every box shown while a fixture is alive
+
+void captureBox(const char* text, const char* title, zelk::BoxIcon) {
+  boxes.push_back({text, title});
+}
+
 // A directory, the tool working on it, and the label's captions.
 class UpdateList : public testing::Test {
  protected:
-  UpdateList() : tool(tarvex::String(directory.path().c_str())) {}
+  UpdateList() : tool(tarvex::String(directory.path().c_str())) {
+    boxes.clear();
+    zelk::setBoxHook(captureBox);
+  }
+  ~UpdateList() override { zelk::setBoxHook(nullptr); }
 
   void addFile(const std::string& name, const std::string& bytes = "", int64_t time = 0) {
     ASSERT_TRUE(scratch::writeFile(directory.pathOf(name), bytes)) << name;
@@ -93,16 +108,94 @@ TEST_F(UpdateList, AMarkedEarlierListIsRewrittenAndKeepsItsMarks) {
   EXPECT_EQ(captions, Lines(ran, tarvex::texts::done));
 }
 
-TEST_F(UpdateList, WritesOneLinePerFileWithTimeAndSize) {
-  addFile("a.pak", "xy", 1);
-  addFile("empty", "", 1700000000);
-  addFile("a b c.txt", "12345", 0);             // spaces stay: the last two fields are numbers
-  addFile("\xD6\xD0\xCE\xC4.dat", "z", 86400);  // 中文.dat, GBK bytes unchanged
+// The names of the box's list: its lines after the first blank line.
+Lines namesInBox(const std::string& text) {
+  Lines names;
+  size_t start = text.find("\r\n\r\n");
+  if (start == std::string::npos) return names;
+  start += 4;
+  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+    names.push_back(text.substr(start, end - start));
+  return names;
+}
+
+// A name the list's encoding (GBK) cannot hold is left out of the list and
+// named in one box after it, in a form that can be shown.
+TEST_F(UpdateList, WritesOneLinePerFileAndNamesTheFilesLeftOut) {
+  enum Where { everywhere, unicodeNames, byteNames };
+  const struct {
+    Where where;
+    const char* name;  // UTF-8 where names are Unicode, else the bytes of the name
+    const char* bytes;
+    int64_t time;
+    const char* line;   // null: left out
+    const char* shown;  // how the box names a file left out
+  } cases[] = {
+      {everywhere, "a.pak", "xy", 1, "a.pak 1 2", nullptr},
+      {everywhere, "empty", "", 1700000000, "empty 1700000000 0", nullptr},
+      {everywhere, "a b c.txt", "12345", 0, "a b c.txt 0 5", nullptr},  // spaces stay
+      {everywhere, "\xD6\xD0\xCE\xC4.dat", "z", 86400, "\xD6\xD0\xCE\xC4.dat 86400 1",
+       nullptr},  // 中文.dat, GBK bytes unchanged
+      {unicodeNames, "\xE6\x95\xB0\xE6\x8D\xAE.pak", "abc", 5, "\xCA\xFD\xBE\xDD.pak 5 3",
+       nullptr},  // 数据.pak, written as its GBK bytes
+      {unicodeNames, "\xED\x95\x9C\xEA\xB5\xAD.txt", "k", 7, nullptr,
+       "<U+D55C><U+AD6D>.txt"},                                                  // 한국.txt
+      {unicodeNames, "\xF0\x9F\x98\x80.dat", "e", 7, nullptr, "<U+1F600>.dat"},  // 😀.dat
+      {unicodeNames, "na\xC3\xAFve.txt", "i", 7, nullptr,
+       "na<U+00EF>ve.txt"},  // naïve.txt: no best fit to "naive.txt"
+      {byteNames, "\xFF\xFE.txt", "b", 7, nullptr, "<FF><FE>.txt"},
+      {byteNames, "a\xB1.dat", "b", 7, nullptr, "a<B1>.dat"},  // a lead byte without its trail
+      {byteNames, "end\x81", "b", 7, nullptr, "end<81>"},
+  };
+  const Where here = scratch::namesAreUnicode() ? unicodeNames : byteNames;
+  Lines expectedLines, expectedShown;
+  for (const auto& c : cases) {
+    if (c.where == everywhere) addFile(c.name, c.bytes, c.time);
+    if (c.where != everywhere && c.where != here) continue;
+    if (c.where == here) {
+      ASSERT_TRUE(scratch::writeFileNamedInUtf8(directory.path(), c.name, c.bytes, c.time));
+    }
+    if (c.line) expectedLines.push_back(c.line);
+    if (c.shown) expectedShown.push_back(c.shown);
+  }
   tool.openListFile();
-  generate();
-  EXPECT_EQ(sorted(lines()), sorted({"a.pak 1 2", "empty 1700000000 0", "a b c.txt 0 5",
-                                     "\xD6\xD0\xCE\xC4.dat 86400 1"}));
+  size_t boxesAtLabel = 0;
+  tool.generateUpdateList([] { return tarvex::String(); },
+                          [&](const char* caption) {
+                            captions.push_back(caption);
+                            boxesAtLabel = boxes.size();
+                          });
+  EXPECT_EQ(sorted(lines()), sorted(expectedLines));
   EXPECT_EQ(captions, Lines{tarvex::texts::done});
+  EXPECT_EQ(boxesAtLabel, 0u);  // the box comes after the list is written
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, tarvex::texts::leftOutTitle);
+  EXPECT_EQ(sorted(namesInBox(boxes[0].text)), sorted(expectedShown)) << boxes[0].text;
+}
+
+// However many files are left out, the box names at most 20 and counts the
+// others on a last line.
+TEST(LeftOutBox, NamesAtMostTwentyAndCountsTheOthers) {
+  const struct {
+    size_t leftOut, named, others;
+  } cases[] = {{1, 1, 0}, {20, 20, 0}, {21, 20, 1}, {57, 20, 37}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.leftOut);
+    tarvex::NameList names;
+    Lines expected;
+    for (size_t i = 0; i < c.leftOut; ++i) {
+      names.emplace_back(("<U+D55C>" + std::to_string(i)).c_str());
+      if (i < c.named) expected.push_back(names.back().c_str());
+    }
+    if (c.others) {
+      std::string more = tarvex::texts::leftOutMore;
+      more.replace(more.find("%d"), 2, std::to_string(c.others));
+      expected.push_back(more);
+    }
+    const tarvex::String text = tarvex::leftOutText(names);
+    EXPECT_EQ(text.find(tarvex::texts::leftOutReason), 0u);
+    EXPECT_EQ(namesInBox(text.c_str()), expected);
+  }
 }
 
 TEST_F(UpdateList, FollowsTheEnumerationOrderByteForByte) {
@@ -134,6 +227,7 @@ TEST_F(UpdateList, GluesThePrefixToTheName) {
     expected.push_back(c.line);
   }
   EXPECT_EQ(lines(), expected);  // every press appends after the last
+  EXPECT_TRUE(boxes.empty());    // nothing left out, nothing to say
 }
 
 TEST_F(UpdateList, FetchesThePrefixAnewForEveryLine) {

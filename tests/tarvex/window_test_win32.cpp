@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scratch.h"
@@ -26,6 +27,39 @@ std::string classOf(HWND window) {
   char name[64] = {};
   GetClassNameA(window, name, sizeof name);
   return CharLowerA(name);
+}
+
+struct DialogSearch {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK takeIfDialogOf(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<DialogSearch*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search->processId || classOf(window) != "#32770" || !IsWindowVisible(window))
+    return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+// A visible dialog (a message box's class) of the process, or null.
+HWND dialogOf(DWORD processId) {
+  DialogSearch search{processId, nullptr};
+  EnumWindows(takeIfDialogOf, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The message of a box: its longest static text (the icon's is empty).
+std::string longestStaticText(HWND box) {
+  std::string longest;
+  for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (classOf(child) != "static") continue;
+    std::string text = messageText(child);
+    if (text.size() > longest.size()) longest = std::move(text);
+  }
+  return longest;
 }
 
 // The program copied into a directory under the given name and started there,
@@ -75,6 +109,23 @@ class RunningTool {
   void click(int id) {
     SetForegroundWindow(window_);  // a click may be lost on an inactive window
     SendMessageA(control(id), BM_CLICK, 0, 0);
+  }
+
+  // A click whose handler ends in a box: posted, so that this side can read
+  // the box and close it. The box's title and text, empty when none came.
+  std::pair<std::string, std::string> clickAndCloseBox(int id) {
+    SetForegroundWindow(window_);
+    PostMessageA(control(id), BM_CLICK, 0, 0);
+    HWND box = nullptr;
+    for (DWORD waited = 0; box == nullptr && waited < patienceMs; waited += 50) {
+      box = dialogOf(process_.dwProcessId);
+      if (box == nullptr) Sleep(50);
+    }
+    if (box == nullptr) return {};
+    std::pair<std::string, std::string> shown{messageText(box), longestStaticText(box)};
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    for (DWORD waited = 0; IsWindow(box) && waited < patienceMs; waited += 50) Sleep(50);
+    return shown;
   }
 
  private:
@@ -214,6 +265,28 @@ TEST_F(ToolWindow, ClicksAppendTheListAndSayDone) {
   SendMessageA(tool.control(tarvex::editBoxId), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
   tool.click(tarvex::buttonId);
   EXPECT_EQ(list(), once + expectedList(directory, files, ""));
+  EXPECT_EQ(tool.closeAndWait(), 0);
+}
+
+// Names outside the ANSI code page (936 under the tests' Wine) are left out
+// of the list, and a box after it says which.
+TEST_F(ToolWindow, LeavesOutNamesTheCodePageCannotHoldAndSaysWhich) {
+  seed({{"ok.txt", "ok", 1700000000}, {"\xCA\xFD\xBE\xDD.pak", "123", 1600000000}});  // 数据.pak
+  ASSERT_TRUE(scratch::writeFileNamedInUtf8(directory.path(), "\xED\x95\x9C\xEA\xB5\xAD.txt", "k",
+                                            1500000000));  // 한국.txt
+  ASSERT_TRUE(scratch::writeFileNamedInUtf8(directory.path(), "\xF0\x9F\x98\x80.dat", "e",
+                                            1500000000));  // 😀.dat
+  RunningTool tool(directory, "Tarvex.exe");
+  ASSERT_NE(tool.window(), nullptr);
+  const auto [title, text] = tool.clickAndCloseBox(tarvex::buttonId);
+  EXPECT_EQ(list(), expectedList(directory, files, ""));
+  EXPECT_EQ(scratch::gbkToUtf8(messageText(tool.control(tarvex::labelId)).c_str()), "已完成");
+  EXPECT_EQ(scratch::gbkToUtf8(title.c_str()), "未列入的文件");
+  const std::string shown = scratch::gbkToUtf8(text.c_str());
+  EXPECT_NE(shown.find("updat.txt"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("\r\n<U+D55C><U+AD6D>.txt"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("\r\n<U+1F600>.dat"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("ok.txt"), std::string::npos) << shown;
   EXPECT_EQ(tool.closeAndWait(), 0);
 }
 
