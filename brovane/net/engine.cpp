@@ -70,8 +70,10 @@ void endSlotBy(int32_t slot, Clock::time_point flushUntil, bool alone) {
 }
 
 void workerLoop() {
+  // Its own port: a worker that a stop left running takes its stop key there.
+  CompletionPort* const port = engine->completionPort;
   for (;;) {
-    const Completion done = waitCompletion(engine->completionPort);
+    const Completion done = waitCompletion(port);
     if (done.key == stopKey) return;
     handleCompletion(done);
   }
@@ -108,10 +110,11 @@ bool finishEngineAlone(int32_t slot, Clock::time_point until) {
   if (engine->abandoned) return false;  // a second try would only cost the time again
   engine->abandoned = true;             // until it has ended below
   for (unsigned i = 0; i < engine->workerCount; ++i) postStopKey(engine->completionPort);
-  const bool workersEnded =
+  const PoolEnd workersEnd =
       stopWorkerPool(engine->workerThreads, static_cast<unsigned>(aloneWorkersWait.count()));
   engine->workerThreads = nullptr;
-  if (!workersEnded || heldByAnEndedThread(slot)) return false;  // its state is not to be trusted
+  // Its state is not to be trusted then.
+  if (workersEnd != PoolEnd::ended || heldByAnEndedThread(slot)) return false;
   callbacksOff = true;
   endSlotBy(slot, until, true);
   for (int32_t other : slotsInUse()) closeSlotSocket(other);
@@ -138,14 +141,16 @@ int stopEngine(Clock::time_point until) {
   waitForFreeSlots(until - workersAtLeast);
   for (unsigned i = 0; i < engine->workerCount; ++i) postStopKey(engine->completionPort);
   const auto workersLeft = std::max(leftUntil(until), workersAtLeast);
-  const bool allEnded =
+  const PoolEnd workersEnd =
       stopWorkerPool(engine->workerThreads, static_cast<unsigned>(workersLeft.count()));
   engine->workerThreads = nullptr;
-  closeCompletionPort(engine->completionPort);
+  // A worker left running takes its stop key from the port when it comes
+  // back: the port is then left to the process's end.
+  if (workersEnd != PoolEnd::leftRunning) closeCompletionPort(engine->completionPort);
   engine->completionPort = nullptr;
   stopSockets();
   engine->running = false;
-  if (allEnded) unpinModule();  // a forced worker may still need our code
+  if (workersEnd == PoolEnd::ended) unpinModule();  // a forced worker may still need our code
   return 1;
 }
 

@@ -10,11 +10,14 @@ unsigned processorCount();
 
 // count threads running routine; null when none could be made.
 WorkerPool* startWorkerPool(unsigned count, void (*routine)());
-// Waits up to timeoutMs for every worker to end, then forces the rest
-// (terminated on Windows, abandoned elsewhere). True when all ended in time.
+// How a pool's stop ended: every worker in time, the rest terminated
+// (Windows), or some left running (elsewhere; they end once they take their
+// stop key, so their port must stay).
+enum class PoolEnd { ended, forced, leftRunning };
+// Waits up to timeoutMs for every worker to end, then forces the rest.
 // Called on one of the pool's own workers (a fatal box raised there), it
-// never waits for that one, and on Windows for none: false.
-bool stopWorkerPool(WorkerPool* pool, unsigned timeoutMs);
+// never waits for that one, and on Windows for none.
+PoolEnd stopWorkerPool(WorkerPool* pool, unsigned timeoutMs);
 
 void pinModule();    // the module stays loaded even when the host frees it
 void unpinModule();  // gives that reference back

@@ -62,8 +62,8 @@ WorkerPool* startWorkerPool(unsigned count, void (*routine)()) {
 
 // Called on a worker, the others are waited for and joined, and the caller
 // is left running with the pool, which it still uses.
-bool stopWorkerPool(WorkerPool* pool, unsigned timeoutMs) {
-  if (pool == nullptr) return true;
+PoolEnd stopWorkerPool(WorkerPool* pool, unsigned timeoutMs) {
+  if (pool == nullptr) return PoolEnd::ended;
   const bool fromWorker = isWorkerOf(pool);
   const unsigned stillRunning = fromWorker ? 1 : 0;
   bool othersEnded = false;
@@ -74,13 +74,13 @@ bool stopWorkerPool(WorkerPool* pool, unsigned timeoutMs) {
   }
   if (!othersEnded) {  // a worker stuck in a callback: left to run, the pool with it
     for (std::thread& thread : pool->threads) thread.detach();
-    return false;
+    return PoolEnd::leftRunning;
   }
   for (std::thread& thread : pool->threads)
     thread.get_id() == std::this_thread::get_id() ? thread.detach() : thread.join();
-  if (fromWorker) return false;
+  if (fromWorker) return PoolEnd::leftRunning;
   delete pool;
-  return true;
+  return PoolEnd::ended;
 }
 
 void pinModule() {

@@ -47,10 +47,10 @@ WorkerPool* startWorkerPool(unsigned count, void (*routine)()) {
 
 // Waits on the handles themselves: a stop with idle workers returns as soon
 // as they have ended.
-bool stopWorkerPool(WorkerPool* pool, unsigned timeoutMs) {
-  if (pool == nullptr) return true;
+PoolEnd stopWorkerPool(WorkerPool* pool, unsigned timeoutMs) {
+  if (pool == nullptr) return PoolEnd::ended;
   for (DWORD id : pool->threadIds)
-    if (id == GetCurrentThreadId()) return false;
+    if (id == GetCurrentThreadId()) return PoolEnd::leftRunning;
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   bool allEnded = true;
   for (HANDLE thread : pool->threads) {
@@ -63,7 +63,7 @@ bool stopWorkerPool(WorkerPool* pool, unsigned timeoutMs) {
     CloseHandle(thread);
   }
   delete pool;
-  return allEnded;
+  return allEnded ? PoolEnd::ended : PoolEnd::forced;
 }
 
 void pinModule() {

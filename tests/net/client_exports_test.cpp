@@ -224,4 +224,36 @@ TEST_F(ClientExportsTest, ExportsRaiseLuasMemoryErrorAndKeepWhatTheyHold) {
   brovane_disconnect(L);
 }
 
+// 断开连接 keeps its time whatever the peer does: against one that neither
+// reads nor ends, with 16 MiB waiting, it gives up within its 5 s; against
+// one that reads and answers our end, it ends as soon as the peer has.
+TEST_F(ClientExportsTest, DisconnectKeepsItsTime) {
+  for (bool peerReads : {false, true}) {
+    nettest::Listener listener;
+    ASSERT_TRUE(connectTo(listener));
+    ASSERT_TRUE(listener.accept());
+    const std::string text(256 * 1024, 'w');
+    int accepted = 0;
+    for (int sent = 1; sent != 0 && accepted < 200; accepted += sent) {
+      lua_settop(L, 0);
+      lua_pushnumber(L, accepted);
+      lua_pushstring(L, text.c_str());
+      brovane_sendData(L);
+      sent = lua_toboolean(L, -1);
+    }
+    EXPECT_GT(accepted, 60) << "16 MiB waiting before a refusal";
+    std::thread peer([&] {
+      if (!peerReads) return;
+      listener.receiveToEnd();
+      listener.closeConnection();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    lua_settop(L, 0);
+    brovane_disconnect(L);
+    const auto took = std::chrono::steady_clock::now() - start;
+    peer.join();
+    EXPECT_LT(took, std::chrono::seconds(peerReads ? 2 : 5)) << "peer reads: " << peerReads;
+  }
+}
+
 }  // namespace
