@@ -21,11 +21,13 @@ end
 
 local function settle_and_count()
   collectgarbage("collect")
-  return host_thread_count(), host_handle_count(), t.resident_kib()
+  return t.settled_threads(), host_handle_count(), t.resident_kib()
 end
 
 local function check_counts(what, threads, handles, memory)
-  local now_threads, now_handles, now_memory = settle_and_count()
+  collectgarbage("collect")
+  local now_threads, now_handles, now_memory =
+      t.threads_back_to(threads), host_handle_count(), t.resident_kib()
   t.check(now_threads == threads, "%s: threads %d before, %d after", what, threads, now_threads)
   t.check(now_handles == handles, "%s: handles %d before, %d after", what, handles, now_handles)
   if memory then

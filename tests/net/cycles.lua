@@ -11,11 +11,12 @@ end
 
 for i = 1, 20 do cycle(i) end  -- warm up: the allocator and the loader settle
 collectgarbage("collect")
-local threads, handles, memory = host_thread_count(), host_handle_count(), t.resident_kib()
+local threads, handles, memory = t.settled_threads(), host_handle_count(), t.resident_kib()
 local cycles = 1000
 for i = 1, cycles do cycle(i) end
 collectgarbage("collect")
-t.check(host_thread_count() == threads, "threads: %d before, %d after", threads, host_thread_count())
+local after = t.threads_back_to(threads)
+t.check(after == threads, "threads: %d before, %d after", threads, after)
 t.check(host_handle_count() == handles, "handles: %d before, %d after", handles, host_handle_count())
 if memory then
   local grown = t.resident_kib() - memory

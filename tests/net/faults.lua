@@ -57,10 +57,11 @@ end
 
 all_cases()  -- the allocator reaches its high-water mark here
 collectgarbage("collect")
-local threads, handles, memory = host_thread_count(), host_handle_count(), t.resident_kib()
+local threads, handles, memory = t.settled_threads(), host_handle_count(), t.resident_kib()
 for _ = 1, 3 do all_cases() end
 collectgarbage("collect")
-t.check(host_thread_count() == threads, "threads: %d before, %d after", threads, host_thread_count())
+local after = t.threads_back_to(threads)
+t.check(after == threads, "threads: %d before, %d after", threads, after)
 t.check(host_handle_count() == handles, "handles: %d before, %d after", handles, host_handle_count())
 if memory then
   local grown = t.resident_kib() - memory

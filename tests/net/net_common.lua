@@ -18,6 +18,29 @@ end
 
 function M.command(text) return send_data(M.COMMAND, text) end
 
+-- Thread counts after 断开连接. A stop that finds the machine too busy to run
+-- its idle workers in time leaves them to end a moment later, as they may:
+-- the count is read once it has settled, and compared once it is back.
+function M.settled_threads()
+  local last, same = host_thread_count(), 0
+  while same < 5 do
+    host_sleep(20)
+    local now = host_thread_count()
+    same = now == last and same + 1 or 0
+    last = now
+  end
+  return last
+end
+
+function M.threads_back_to(before)
+  local deadline, now = host_clock() + 5000, host_thread_count()
+  while now ~= before and host_clock() < deadline do
+    host_sleep(20)
+    now = host_thread_count()
+  end
+  return now
+end
+
 
 -- Like wait_packet, but keeps what get_packet returned (a string or nil).
 function M.take(ms)
