@@ -21,6 +21,9 @@ struct SteadyClock {
   static time_point now();
 };
 
+// Gives the rest of this thread's time slice to another ready thread, if any.
+void yieldThread();
+
 // Not recursive. Its storage holds the platform's lock.
 class Mutex {
  public:

@@ -1,4 +1,6 @@
 // sync_posix.cpp: the standard mutex, condition variable and steady clock.
+#include <sched.h>
+
 #include <condition_variable>
 #include <new>
 
@@ -17,6 +19,8 @@ std::mutex& standardOf(Mutex& mutex) {
 }
 
 }  // namespace
+
+void yieldThread() { sched_yield(); }
 
 SteadyClock::time_point SteadyClock::now() {
   const auto since = std::chrono::steady_clock::now().time_since_epoch();

@@ -14,6 +14,8 @@ SRWLOCK* srwOf(Mutex& mutex) { return static_cast<SRWLOCK*>(mutex.native()); }
 
 }  // namespace
 
+void yieldThread() { SwitchToThread(); }
+
 SteadyClock::time_point SteadyClock::now() {
   LARGE_INTEGER frequency, counter;
   QueryPerformanceFrequency(&frequency);  // never fails since Windows XP

@@ -93,7 +93,12 @@ int getPacket(lua_State* L) {
   ScriptBridge bridge(L);
   zelk::Bytes chunk;
   uint64_t serial = 0;
-  if (!client->lastPacket.take(&chunk, &serial)) return 0;
+  if (!client->lastPacket.take(&chunk, &serial)) {
+    // A script that polls in a loop gives its core to the thread that
+    // delivers its answer, which may be waiting for one.
+    zelk::yieldThread();
+    return 0;
+  }
   const auto* bytes = reinterpret_cast<const char*>(chunk.data.get());
   const void* zero = std::memchr(bytes, 0, chunk.length);  // the text ends there
   const size_t length = zero != nullptr ? static_cast<const char*>(zero) - bytes : chunk.length;

@@ -44,6 +44,9 @@ struct CompletionQueue {
   unsigned stopKeys = 0;
 
   bool empty() const { return head == nullptr && stopKeys == 0; }
+  bool moreThanOne() const {
+    return (head != nullptr ? 1 : 0) + (head != tail ? 1 : 0) + stopKeys > 1;
+  }
   void push(const Completion& done) {
     if (done.record == nullptr) {
       ++stopKeys;
@@ -81,7 +84,10 @@ struct CompletionPort {
 
 namespace {
 
+// Its own lock guards its operations and the arming of its interest (a
+// system call); the registry's lock guards only the table.
 struct PosixSocket {
+  std::mutex mutex;
   int fd = -1;
   uintptr_t key = 0;
   CompletionPort* port = nullptr;
@@ -114,6 +120,29 @@ PosixSocket* find(SocketHandle handle) {
   return found == registry().sockets.end() ? nullptr : &found->second;
 }
 
+// A socket's entry with its own lock held and the registry's given back, so
+// that a send at once on another thread need not wait for this one's system
+// calls. The entry stays: closing waits for this lock. Lock order: the
+// registry, a socket, the port's queue.
+class LockedSocket {
+ public:
+  explicit LockedSocket(SocketHandle handle) {
+    std::lock_guard<std::mutex> lock(registry().mutex);
+    socket_ = find(handle);
+    if (socket_ != nullptr) socket_->mutex.lock();
+  }
+  ~LockedSocket() {
+    if (socket_ != nullptr) socket_->mutex.unlock();
+  }
+  LockedSocket(const LockedSocket&) = delete;
+  LockedSocket& operator=(const LockedSocket&) = delete;
+
+  PosixSocket* get() const { return socket_; }
+
+ private:
+  PosixSocket* socket_;
+};
+
 thread_local bool pollingHere = false;
 
 void wakePoller(CompletionPort* port) {
@@ -124,6 +153,7 @@ void wakePoller(CompletionPort* port) {
 void queueCompletion(CompletionPort* port, const Completion& done) {
   std::lock_guard<std::mutex> lock(port->queueMutex);
   port->queue.push(done);
+  if (pollingHere) return;  // the poller takes it itself: no hand-off to another thread
   if (port->waiting > 0) {
     port->queueReady.notify_one();
   } else if (port->polling && !pollingHere) {  // nobody else would see it
@@ -166,8 +196,8 @@ void trySend(PosixSocket& socket) {
 }
 
 void handleReadiness(const epoll_event& event) {
-  std::lock_guard<std::mutex> lock(registry().mutex);
-  PosixSocket* socket = find(event.data.u64);
+  const LockedSocket locked(event.data.u64);
+  PosixSocket* socket = locked.get();
   if (socket == nullptr) return;
   const uint32_t failed = EPOLLERR | EPOLLHUP;
   if (socket->pendingReceive && (event.events & (EPOLLIN | EPOLLRDHUP | failed)))
@@ -213,8 +243,10 @@ void closeCompletionPort(CompletionPort* port) {
   if (port == nullptr) return;
   {
     std::lock_guard<std::mutex> lock(registry().mutex);
-    for (auto& [handle, socket] : registry().sockets)
+    for (auto& [handle, socket] : registry().sockets) {
+      std::lock_guard<std::mutex> own(socket.mutex);
       if (socket.port == port) socket.port = nullptr;
+    }
   }
   if (port->epollFd >= 0) close(port->epollFd);
   if (port->wakeFd >= 0) close(port->wakeFd);
@@ -233,7 +265,8 @@ Completion waitCompletion(CompletionPort* port) {
       pollingHere = false;
       lock.lock();
       port->polling = false;
-      port->queueReady.notify_one();  // someone else polls while this one works
+      // The first completion found is this thread's own; more go to a waiter.
+      if (port->queue.moreThanOne()) port->queueReady.notify_one();
       continue;
     }
     ++port->waiting;
@@ -264,7 +297,7 @@ bool waitCompletionFor(CompletionPort* port, unsigned timeoutMs, Completion* don
     pollingHere = false;
     lock.lock();
     port->polling = false;
-    port->queueReady.notify_one();
+    if (port->queue.moreThanOne()) port->queueReady.notify_one();
   }
   *done = port->queue.pop();
   return true;
@@ -309,8 +342,10 @@ bool connectIPv4(SocketHandle handle, uint32_t address, uint16_t port) {
 }
 
 bool associateSocket(CompletionPort* port, SocketHandle handle, uintptr_t key) {
-  std::lock_guard<std::mutex> lock(registry().mutex);
+  std::lock_guard<std::mutex> lock(registry().mutex);  // held: a send at once reads the port
   PosixSocket* socket = find(handle);
+  if (socket == nullptr) return false;
+  std::lock_guard<std::mutex> own(socket->mutex);
   if (socket == nullptr || port == nullptr) return false;
   fcntl(socket->fd, F_SETFL, fcntl(socket->fd, F_GETFL) | O_NONBLOCK);
   epoll_event event{};
@@ -323,8 +358,8 @@ bool associateSocket(CompletionPort* port, SocketHandle handle, uintptr_t key) {
 }
 
 IoStart startReceive(SocketHandle handle, IoRecord* record) {
-  std::lock_guard<std::mutex> lock(registry().mutex);
-  PosixSocket* socket = find(handle);
+  const LockedSocket locked(handle);
+  PosixSocket* socket = locked.get();
   if (socket == nullptr || socket->port == nullptr || socket->pendingReceive)
     return IoStart::refused;
   socket->pendingReceive = record;
@@ -332,16 +367,34 @@ IoStart startReceive(SocketHandle handle, IoRecord* record) {
   return IoStart::pending;
 }
 
-IoStart startSend(SocketHandle handle, IoRecord* record, uint32_t* sent, bool mayFinishNow) {
-  std::lock_guard<std::mutex> lock(registry().mutex);
-  PosixSocket* socket = find(handle);
+namespace {
+
+// Left to the poller: it sends when the socket is writable.
+IoStart leaveToPoller(SocketHandle handle, IoRecord* record) {
+  const LockedSocket locked(handle);
+  PosixSocket* socket = locked.get();
   if (socket == nullptr || socket->port == nullptr || socket->pendingSend) return IoStart::refused;
-  if (!mayFinishNow) {  // the poller sends it when the socket is writable
-    socket->pendingSend = record;
-    rearm(*socket, handle);
-    return IoStart::pending;
+  socket->pendingSend = record;
+  rearm(*socket, handle);
+  return IoStart::pending;
+}
+
+}  // namespace
+
+// A send at once runs outside the registry's lock, so the poller's receive
+// on another thread does not wait for it: the socket stays open meanwhile,
+// since a socket is closed only after its last operation has ended.
+IoStart startSend(SocketHandle handle, IoRecord* record, uint32_t* sent, bool mayFinishNow) {
+  if (!mayFinishNow) return leaveToPoller(handle, record);
+  int fd = -1;
+  {
+    std::lock_guard<std::mutex> lock(registry().mutex);
+    PosixSocket* socket = find(handle);
+    if (socket == nullptr || socket->port == nullptr || socket->pendingSend)
+      return IoStart::refused;
+    fd = socket->fd;
   }
-  const ssize_t done = send(socket->fd, record->bufferData, record->bufferLength, MSG_NOSIGNAL);
+  const ssize_t done = send(fd, record->bufferData, record->bufferLength, MSG_NOSIGNAL);
   if (done >= 0) {
     *sent = static_cast<uint32_t>(done);
     return IoStart::completed;
@@ -349,14 +402,12 @@ IoStart startSend(SocketHandle handle, IoRecord* record, uint32_t* sent, bool ma
   if (!wouldBlock())
     return errno == EPIPE || errno == ECONNRESET || errno == ENOTCONN ? IoStart::broken
                                                                       : IoStart::refused;
-  socket->pendingSend = record;
-  rearm(*socket, handle);
-  return IoStart::pending;
+  return leaveToPoller(handle, record);
 }
 
 void cancelOperation(SocketHandle handle, IoRecord* record) {
-  std::lock_guard<std::mutex> lock(registry().mutex);
-  PosixSocket* socket = find(handle);
+  const LockedSocket locked(handle);
+  PosixSocket* socket = locked.get();
   if (socket == nullptr || record == nullptr) return;
   if (socket->pendingReceive == record) complete(*socket, socket->pendingReceive, false, 0);
   if (socket->pendingSend == record) complete(*socket, socket->pendingSend, false, 0);
@@ -372,6 +423,8 @@ void closeSocket(SocketHandle handle) {
   std::lock_guard<std::mutex> lock(registry().mutex);
   PosixSocket* socket = find(handle);
   if (socket == nullptr) return;
+  socket->mutex.lock();    // a thread at work on it finishes first
+  socket->mutex.unlock();  // none can find it again: the registry's lock is held
   // Closing drops the descriptor from epoll without a word: what was still
   // pending completes here as failed, as on a completion port.
   if (socket->pendingReceive) complete(*socket, socket->pendingReceive, false, 0);

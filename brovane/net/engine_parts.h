@@ -26,7 +26,10 @@ struct SlotLink {
   IoRecord* posting = nullptr;  // a send whose start call has not returned yet
   bool ending = false;          // closeSlotSocket asked for the end
   bool sendingEnded = false;    // our end is sent: the end lingers for the peer's
-  bool receiveEnded = false;    // the closed procedure has run
+  // Data came since the script's last frame that went out at once: its next
+  // frame answers it, and leaves at once too.
+  std::atomic<bool> heardFromPeer{true};
+  bool receiveEnded = false;  // the closed procedure has run
 };
 
 struct EngineState {
@@ -67,9 +70,11 @@ IoRecord* newRecord(size_t blockSize);  // zeroed record, block left to the call
 size_t queueBytes(const IoRecord* record);
 void releaseQueue(IoRecord* record);
 // Who starts a send: the script with its new frame on an idle connection,
-// or a worker going on with the queue. The script's small frame is left to
-// the workers, so that the frames sent meanwhile leave with the next send,
-// together; a large one, or a worker's next send, goes to the system at once.
+// or a worker going on with the queue. A worker's send, a large frame, or
+// a frame that answers data from the peer goes to the system at once; the
+// script's other small frames (a run of them with nothing heard between)
+// are left to the workers, so that the frames sent meanwhile leave with the
+// next send, together.
 enum class SendFrom { script, worker };
 inline constexpr size_t directSendBytes = 1024;  // frames this long are sent at once
 int postSend(int32_t slot, IoRecord* record, SendFrom from);

@@ -2,6 +2,7 @@
 // frame.h.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "sync.h"
@@ -23,6 +24,7 @@ class PacketStore {
 
  private:
   zelk::Mutex mutex_;
+  std::atomic<bool> waiting_{false};  // a chunk waits: an empty take needs no lock
   zelk::Bytes lastPacket_;
   uint64_t stored_ = 0;  // chunks stored so far: the serial of the last
 };

@@ -164,12 +164,20 @@ IoRecord* newReceiveRecord() {
 
 void releaseReceiveRecord(IoRecord* record) { zelk::heapFreeOwn(record); }  // block included
 
+// The system call runs outside the link's lock: the script's next frame,
+// often the answer to what just came, need not wait for it. An end asked
+// meanwhile may have missed the receive in its cancel: it is cancelled here.
 void postReceive(int32_t slot, IoRecord* record) {
   SlotLink* link = record->link;
   bool refused = false;
   {
-    zelk::LockGuard lock(link->mutex);  // an end asked meanwhile is not missed
-    refused = link->ending || startReceive(link->socket, record) == IoStart::refused;
+    zelk::LockGuard lock(link->mutex);
+    refused = link->ending;
+  }
+  if (!refused) {
+    refused = startReceive(link->socket, record) == IoStart::refused;
+    zelk::LockGuard lock(link->mutex);
+    if (!refused && link->ending) cancelOperation(link->socket, record);
   }
   if (refused) closeConnection(slot, record);
 }
@@ -179,6 +187,7 @@ void finishReceive(int32_t slot, IoRecord* record, const Completion& done) {
     closeConnection(slot, record);
     return;
   }
+  record->link->heardFromPeer = true;
   callSlot(slot, dataEvent, record, done.bytes);
   postReceive(slot, record);
 }
