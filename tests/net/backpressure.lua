@@ -13,6 +13,7 @@ local big_text = 20 * 1048576 - 10  -- the frame's envelope is 10 bytes
 t.check(send_data(1, string.rep("B", big_text)) == true, "a 20 MiB frame refused on an idle connection")
 t.check(is_disconnected() == false, "a large frame ended the connection")
 t.check(t.report(0).bytes == big_text, "the large frame did not arrive whole")  -- and read
+local paused_until = host_clock() + 3000
 t.check(t.command("pause 3000"), "the pause was refused")
 collectgarbage("collect")
 local before = t.resident_kib()
@@ -20,7 +21,11 @@ local last = t.fill(2, 1000)
 local peak = t.resident_kib()
 t.check(last >= 1 and last < 1000, "%d frames of 1 MiB accepted without a refusal", last)
 t.check(is_disconnected() == false, "a refused send ended the connection")
-t.check(send_data(last + 1, t.letter_frame(last + 1, size)) == false, "refused, then accepted at once")
+-- Still refused while the peer pauses (a machine too busy to fill the queue
+-- in time has let the peer read again: then nothing is asserted here).
+local refused_again = send_data(last + 1, t.letter_frame(last + 1, size)) == false
+t.check(refused_again or host_clock() > paused_until - 500, "refused, then accepted at once")
+if not refused_again then last = last + 1 end
 if before and peak then
   local grown = peak - before
   print(string.format("backpressure: %d frames accepted, resident memory grew by %d KiB", last, grown))
