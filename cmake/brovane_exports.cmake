@@ -3,9 +3,12 @@
 #   export_table.inc, an X-macro list for C++ (GBK names as \x escapes):
 #     BROVANE_LUA_EXPORT(ordinal, internal, "gbk", "alias")
 #     BROVANE_CALLBACK_EXPORT(ordinal, internal, "gbk")   (回调函数, alias "-")
-#   BROVANE_EXPORT_NAMES / BROVANE_LUA_EXPORT_NAMES (UTF-8) for the tests.
+#   BROVANE_EXPORT_NAMES / BROVANE_LUA_EXPORT_NAMES (UTF-8) for the tests;
+#   bin/brovane.lua, the module for stock Lua (brovane/brovane.lua.in), with
+#   the GBK names as Lua's decimal escapes: BROVANE_LUA_MODULE.
 set(list_file ${CMAKE_SOURCE_DIR}/brovane/exports.txt)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${list_file})
+set(module_template ${CMAKE_SOURCE_DIR}/brovane/brovane.lua.in)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${list_file} ${module_template})
 set(out_dir ${CMAKE_BINARY_DIR}/generated)
 file(MAKE_DIRECTORY ${out_dir})
 file(STRINGS ${list_file} lines ENCODING UTF-8 REGEX "^[0-9]")
@@ -22,6 +25,21 @@ function(gbk_escapes text out)
   set(${out} "${escaped}" PARENT_SCOPE)
 endfunction()
 
+# The same bytes as Lua 5.1's escapes (it has no \x): three decimal digits
+# each, so that no escape can take a following digit as its own.
+function(lua_escapes c_escapes out)
+  string(REPLACE "\\x" ";" bytes "${c_escapes}")
+  set(escaped "")
+  foreach(byte ${bytes})
+    if(NOT byte STREQUAL "")
+      math(EXPR value "1000 + 0x${byte}")
+      string(SUBSTRING "${value}" 1 3 value)
+      string(APPEND escaped "\\${value}")
+    endif()
+  endforeach()
+  set(${out} "${escaped}" PARENT_SCOPE)
+endfunction()
+
 # The Lua exports take the Lua build's convention (one argument, the state);
 # the callback is stdcall (four arguments). BROVANE_EXPORT_POPS: "name:bytes"
 # each export pops as it returns, for the checks.
@@ -30,6 +48,7 @@ set(BROVANE_EXPORT_POPS "")
 set(inc "// Made by cmake/brovane_exports.cmake from brovane/exports.txt.\n")
 set(BROVANE_EXPORT_NAMES "")
 set(BROVANE_LUA_EXPORT_NAMES "")
+set(BROVANE_LUA_MODULE_NAMES "")
 foreach(line ${lines})
   string(REGEX MATCHALL "[^ \t]+" fields "${line}")
   list(GET fields 0 ordinal)
@@ -53,12 +72,16 @@ foreach(line ${lines})
     string(APPEND inc "BROVANE_CALLBACK_EXPORT(${ordinal}, ${internal}, \"${gbk}\")  // ${name}\n")
   else()
     list(APPEND BROVANE_LUA_EXPORT_NAMES "${name}")
+    lua_escapes("${gbk}" lua_gbk)
+    string(APPEND BROVANE_LUA_MODULE_NAMES "  { \"${alias}\", \"${lua_gbk}\" },  -- ${name}\n")
     string(APPEND inc
       "BROVANE_LUA_EXPORT(${ordinal}, ${internal}, \"${gbk}\", \"${alias}\")  // ${name}\n")
   endif()
 endforeach()
 
 file(CONFIGURE OUTPUT ${out_dir}/export_table.inc CONTENT "${inc}" @ONLY)
+set(BROVANE_LUA_MODULE ${CMAKE_BINARY_DIR}/bin/brovane.lua)
+configure_file(${module_template} ${BROVANE_LUA_MODULE} @ONLY)
 zelk_write_def(${out_dir}/Brovane.def.utf8 Brovane.dll ${def_lines})
 execute_process(COMMAND iconv -f UTF-8 -t GBK -o ${out_dir}/Brovane.def.new
   ${out_dir}/Brovane.def.utf8)

@@ -46,6 +46,20 @@ target_compile_options(lua51 PRIVATE -O2 ${LUA51_STDCALL_FLAGS} -w)
 target_compile_definitions(lua51 PRIVATE LUA_ANSI LUA_BUILD_AS_DLL)
 target_link_options(lua51 PRIVATE -Wl,--kill-at -static-libgcc)
 
+# The cdecl builds are the stock Lua 5.1 of Windows: package.loadlib and
+# require load DLLs (LUA_ANSI alone leaves them out; under -mrtd that code
+# does not link), and lua.exe, the stand-alone interpreter, runs on the DLL,
+# for the tests of `require "brovane"`.
+if(NOT ZELK_LUA_STDCALL)
+  target_compile_definitions(lua51 PRIVATE LUA_DL_DLL)
+  add_executable(lua_exe ${LUA_SRC}/lua.c)
+  set_target_properties(lua_exe PROPERTIES OUTPUT_NAME lua)
+  target_compile_options(lua_exe PRIVATE -O2 -w)
+  target_compile_definitions(lua_exe PRIVATE LUA_ANSI LUA_BUILD_AS_DLL)
+  target_link_libraries(lua_exe PRIVATE lua51)
+  target_link_options(lua_exe PRIVATE -static-libgcc)
+endif()
+
 # zelk_lua51_def(FILE KIND): the .def of an import library for a lua51.dll
 # whose functions are of convention KIND (as zelk_pops takes it), with the
 # @N of stdcall names; dlltool's -k drops them from the names imported.

@@ -84,27 +84,30 @@ set(ZELK_LUAJIT_DLL ${ZELK_LUAJIT_DIR}/lua51.dll)
 # time unless SOURCE_DATE_EPOCH says otherwise).
 set(work ${CMAKE_BINARY_DIR}/luajit)
 set(dll ${work}/src/lua51.dll)
+set(exe ${work}/src/luajit.exe)  # LuaJIT's own interpreter, on the DLL
 file(GLOB_RECURSE luajit_sources CONFIGURE_DEPENDS ${ZELK_LUAJIT_SRC}/src/*.[ch])
-add_custom_command(OUTPUT ${dll}
+add_custom_command(OUTPUT ${dll} ${exe}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${work}
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${ZELK_LUAJIT_SRC} ${work}
   COMMAND ${CMAKE_COMMAND} -E env --unset=MAKEFLAGS --unset=MAKELEVEL SOURCE_DATE_EPOCH=0
           make -s -C ${work}/src -j2 "HOST_CC=${luajit_host_cc}" CROSS=${ZELK_MINGW_PREFIX}-
           TARGET_SYS=Windows BUILDMODE=dynamic
           "TARGET_CFLAGS=-ffile-prefix-map=${work}=luajit -w" "E=@:"
-          "TARGET_SHLDFLAGS=-static-libgcc -Wl,--no-insert-timestamp" lua51.dll
+          "TARGET_SHLDFLAGS=-static-libgcc -Wl,--no-insert-timestamp"
+          "TARGET_LDFLAGS=-static-libgcc -Wl,--no-insert-timestamp" lua51.dll luajit.exe
   DEPENDS ${luajit_sources}
-  COMMENT "LuaJIT's lua51.dll")
+  COMMENT "LuaJIT's lua51.dll and luajit.exe")
 
-# bin/luajit: LuaJIT's DLL with copies of our programs beside it.
+# bin/luajit: LuaJIT's DLL and interpreter with copies of our programs and
+# of the brovane module beside them.
 set(laid_out)
-foreach(file brovane-run.exe Brovane.dll Lumivet.dll)
+foreach(file brovane-run.exe Brovane.dll Lumivet.dll luajit.exe brovane.lua)
   list(APPEND laid_out ${ZELK_LUAJIT_DIR}/${file})
 endforeach()
 add_custom_command(OUTPUT ${ZELK_LUAJIT_DIR}/lua51.dll ${laid_out}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${ZELK_LUAJIT_DIR}
-  COMMAND ${CMAKE_COMMAND} -E copy ${dll} $<TARGET_FILE:brovane-run> $<TARGET_FILE:Brovane>
-          $<TARGET_FILE:Lumivet> ${ZELK_LUAJIT_DIR}
-  DEPENDS ${dll} brovane-run Brovane Lumivet
+  COMMAND ${CMAKE_COMMAND} -E copy ${dll} ${exe} $<TARGET_FILE:brovane-run> $<TARGET_FILE:Brovane>
+          $<TARGET_FILE:Lumivet> ${BROVANE_LUA_MODULE} ${ZELK_LUAJIT_DIR}
+  DEPENDS ${dll} ${exe} ${BROVANE_LUA_MODULE} brovane-run Brovane Lumivet
   COMMENT "bin/luajit: brovane-run on LuaJIT")
 add_custom_target(luajit_dll ALL DEPENDS ${ZELK_LUAJIT_DIR}/lua51.dll ${laid_out})

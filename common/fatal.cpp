@@ -2,7 +2,6 @@
 #include "fatal.h"
 
 #include <atomic>
-#include <cstdio>
 
 #include "box.h"
 #include "process.h"
@@ -36,11 +35,36 @@ void fatalOutOfMemory() {
   endAfterBox();
 }
 
+// The digits of value in base (10 or 16, upper case) at out; past them.
+// Written here rather than by snprintf, whose C99 version would bring
+// mingw's whole formatter into each library for this one box.
+static char* appendDigits(char* out, uint32_t value, uint32_t base) {
+  char digits[10];
+  int count = 0;
+  do {
+    digits[count++] = "0123456789ABCDEF"[value % base];
+    value /= base;
+  } while (value != 0);
+  while (count > 0) *out++ = digits[--count];
+  return out;
+}
+
+static char* appendText(char* out, const char* text) {
+  while (*text != '\0') *out++ = *text++;
+  return out;
+}
+
 void fatalInternalError(int number, uint32_t word) {
   claimTheEnd();
-  char text[96];
-  std::snprintf(text, sizeof text, "program internal error number is %d. (0x%Xh)", number,
-                static_cast<unsigned>(word));
+  char text[96];  // "program internal error number is %d. (0x%Xh)"
+  char* end = appendText(text, "program internal error number is ");
+  if (number < 0) *end++ = '-';
+  const auto magnitude = static_cast<uint32_t>(number);
+  end = appendDigits(end, number < 0 ? 0u - magnitude : magnitude, 10);
+  end = appendText(end, ". (0x");
+  end = appendDigits(end, word, 16);
+  end = appendText(end, "h)");
+  *end = '\0';
   showBox(text, "error", BoxIcon::error);
   endAfterBox();
 }

@@ -1,13 +1,9 @@
 // entry_posix.cpp: Lumivet's load and unload on Linux.
 #include "fatal.h"
 #include "run_directory.h"
-#include "runtime_release.h"
 
 __attribute__((constructor)) static void lumivetLoad() {
   zelk::setUnloadRoutine(lumivet::releaseResult);
 }
 
-__attribute__((destructor)) static void lumivetUnload() {
-  lumivet::releaseResult();
-  zelk::sys::releaseRuntimeReserves();
-}
+__attribute__((destructor)) static void lumivetUnload() { lumivet::releaseResult(); }

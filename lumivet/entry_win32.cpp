@@ -3,14 +3,10 @@
 
 #include "fatal.h"
 #include "run_directory.h"
-#include "runtime_release.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) zelk::setUnloadRoutine(lumivet::releaseResult);
   if (reason == DLL_THREAD_DETACH) lumivet::forgetThread();
-  if (reason == DLL_PROCESS_DETACH) {
-    lumivet::releaseResult();
-    zelk::sys::releaseRuntimeReserves();
-  }
+  if (reason == DLL_PROCESS_DETACH) lumivet::releaseResult();
   return TRUE;
 }

@@ -2,8 +2,6 @@
 // by name in user32 at each call.
 #include <windows.h>
 
-#include <cstdio>
-
 #include "cipher/processor_id.h"
 
 namespace brovane::cipher {
@@ -24,10 +22,14 @@ void formatMachineCode(const uint32_t values[4], char out[36]) {
              static_cast<unsigned>(values[2]), static_cast<unsigned>(values[3]));
     return;
   }
-  // user32 is always loaded (the boxes import it); should it not be, the C
-  // library writes the same 35 characters.
-  std::snprintf(out, 36, format, static_cast<unsigned>(values[0]), static_cast<unsigned>(values[1]),
-                static_cast<unsigned>(values[2]), static_cast<unsigned>(values[3]));
+  // user32 is always loaded (the boxes import it); should it not be, the
+  // same 35 characters are written here.
+  char* next = out;
+  for (int i = 0; i < 4; ++i) {
+    for (int shift = 28; shift >= 0; shift -= 4)
+      *next++ = "0123456789ABCDEF"[(values[i] >> shift) & 15];
+    *next++ = i < 3 ? '-' : '\0';
+  }
 }
 
 }  // namespace brovane::cipher
