@@ -5,6 +5,7 @@
 #include <windows.h>
 // clang-format on
 
+#include <algorithm>
 #include <cstring>
 
 #include "completion_port.h"
@@ -118,7 +119,11 @@ bool connectIPv4(SocketHandle socket, uint32_t address, uint16_t port) {
   return connect(asSocket(socket), reinterpret_cast<sockaddr*>(&peer), sizeof peer) == 0;
 }
 
+// Connected by now: from here on a plain send may not wait (overlapped
+// operations go on as before).
 bool associateSocket(CompletionPort* port, SocketHandle socket, uintptr_t key) {
+  u_long nonBlocking = 1;
+  ioctlsocket(asSocket(socket), FIONBIO, &nonBlocking);
   return CreateIoCompletionPort(reinterpret_cast<HANDLE>(socket), port->handle, key, 0) != nullptr;
 }
 
@@ -131,12 +136,24 @@ IoStart startReceive(SocketHandle socket, IoRecord* record) {
   return refusedNow(result) ? IoStart::refused : IoStart::pending;
 }
 
-// Even an immediate success queues its completion (no skip mode is set).
-IoStart startSend(SocketHandle socket, IoRecord* record, uint32_t*, bool) {
+// mayFinishNow: a plain send first, which queues no completion and so needs
+// no worker; what it cannot take at once goes overlapped, and every
+// overlapped send, even one that succeeds at once, ends as a completion.
+IoStart startSend(SocketHandle socket, IoRecord* record, uint32_t* sent, bool mayFinishNow) {
+  if (mayFinishNow) {
+    const int length = static_cast<int>(std::min<uint32_t>(record->bufferLength, INT32_MAX));
+    const int done = send(asSocket(socket), reinterpret_cast<char*>(record->bufferData), length, 0);
+    if (done >= 0) {
+      *sent = static_cast<uint32_t>(done);
+      return IoStart::completed;
+    }
+    const int error = WSAGetLastError();
+    if (error != WSAEWOULDBLOCK) return connectionGone(error) ? IoStart::broken : IoStart::refused;
+  }
   WSABUF buffer = bufferOf(record);
-  DWORD sent = 0;
+  DWORD sentNow = 0;  // the completion reports it
   const int result =
-      WSASend(asSocket(socket), &buffer, 1, &sent, 0, freshOverlapped(record), nullptr);
+      WSASend(asSocket(socket), &buffer, 1, &sentNow, 0, freshOverlapped(record), nullptr);
   if (!refusedNow(result)) return IoStart::pending;
   return connectionGone(WSAGetLastError()) ? IoStart::broken : IoStart::refused;
 }

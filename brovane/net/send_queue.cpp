@@ -202,8 +202,7 @@ int postSend(int32_t slot, IoRecord* record, SendFrom from) {
   // Only the script's new frame, refused before any of it left, is refused
   // alone; any other refusal would leave a hole in what the peer reads.
   const IoRecord* mayBeRefusedAlone = from == SendFrom::script ? record : nullptr;
-  const bool mayFinishNow = from == SendFrom::worker || record->bufferLength >= directSendBytes ||
-                            record->link->heardFromPeer.exchange(false);
+  const bool mayFinishNow = from == SendFrom::worker || record->link->heardFromPeer.exchange(false);
   int firstResult = -1;
   while (record != nullptr) {
     uint32_t sent = 0;
