@@ -6,6 +6,7 @@
 
 #include "box.h"
 #include "heap.h"
+#include "text/byte_scan.h"
 
 namespace brovane {
 
@@ -197,6 +198,12 @@ void ScriptBridge::pushText(const char* text) { lua_pushstring(state_, text); }
 const char* ScriptBridge::textAndLengthAt(int distance, size_t* length) {
   *length = 0;
   return onStack(state_, distance) ? lua_tolstring(state_, -distance, length) : nullptr;
+}
+
+const char* ScriptBridge::textBeforeZeroAt(int distance, size_t* length) {
+  const char* text = textAndLengthAt(distance, length);
+  if (text != nullptr) *length = text::lengthBeforeZero(text, *length);
+  return text;
 }
 
 bool ScriptBridge::numberAt(int distance, double* value) {

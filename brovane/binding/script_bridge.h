@@ -64,6 +64,11 @@ class ScriptBridge {
   // of that many bytes, which may hold a zero byte before its end.
   const char* textAndLengthAt(int distance, size_t* length);
 
+  // textAndLengthAt with *length cut at the first zero byte, as the exports
+  // read a text: Lua's length bounds our own scan, so no byte loop of the C
+  // runtime measures a long text.
+  const char* textBeforeZeroAt(int distance, size_t* length);
+
   // Whether the value at distance k is a Lua number (a text that reads as
   // one is not), and then its value in *value.
   bool numberAt(int distance, double* value);

@@ -8,7 +8,12 @@ namespace {
 using brovane::ScriptBridge;
 using brovane::split::Span;
 
-Span spanOf(const char* text) { return Span{zelk::orEmpty(text), zelk::textLength(text)}; }
+// The text at distance k up to its first zero byte; a missing one is empty.
+Span spanAt(ScriptBridge& bridge, int distance) {
+  size_t length = 0;
+  const char* text = bridge.textBeforeZeroAt(distance, &length);
+  return Span{zelk::orEmpty(text), length};
+}
 
 // The field number; a Lua number that its text form gives back exactly is
 // taken as it is, sparing Lua's formatting and our parsing.
@@ -23,8 +28,8 @@ double fieldNumberAt(brovane::ScriptBridge& bridge) {
 // pushed straight from the text, and Lua copies it.
 int splitText(lua_State* L) {
   ScriptBridge bridge(L);
-  const Span text = spanOf(bridge.textAt(3));
-  const Span separator = spanOf(bridge.textAt(2));
+  const Span text = spanAt(bridge, 3);
+  const Span separator = spanAt(bridge, 2);
   const double number = fieldNumberAt(bridge);
   Span field{};
   if (!brovane::split::pickField(text, separator, number, &field)) {
@@ -43,8 +48,8 @@ extern "C" int ZELK_LUA_CC brovane_subroutine1(lua_State* L) { return splitText(
 
 extern "C" int ZELK_LUA_CC brovane_memberCount(lua_State* L) {
   ScriptBridge bridge(L);
-  const Span text = spanOf(bridge.textAt(2));
-  const Span separator = spanOf(bridge.textAt(1));
+  const Span text = spanAt(bridge, 2);
+  const Span separator = spanAt(bridge, 1);
   bridge.pushNumber(static_cast<double>(brovane::split::countFields(text, separator)));
   return 1;
 }

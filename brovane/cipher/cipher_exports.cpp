@@ -82,12 +82,19 @@ int pushFromStack(ScriptBridge& bridge, const char* text, size_t length) {
   return 1;
 }
 
+// The key up to its first zero byte, found within Lua's length.
+Key keyAt(ScriptBridge& bridge) {
+  size_t length = 0;
+  const char* key = bridge.textBeforeZeroAt(1, &length);
+  return Key(key, length);
+}
+
 // The arguments are borrowed from the stack; they stay there until we return.
 int encrypt(lua_State* L) {
   ScriptBridge bridge(L);
   size_t textLength = 0;
   const char* text = bridge.textAndLengthAt(2, &textLength);
-  const char* key = bridge.textAt(1);
+  const Key key = keyAt(bridge);
   const uint32_t tick = sys::tickCount();
   const uint8_t mask = maskByteFromDraw(drawFromGenerator());
   if (textLength == 0) return pushResult(bridge, encryptResult, nullptr, 0);
@@ -104,7 +111,7 @@ int decrypt(lua_State* L) {
   ScriptBridge bridge(L);
   size_t cipherLength = 0;
   const char* cipherText = bridge.textAndLengthAt(2, &cipherLength);
-  const char* key = bridge.textAt(1);
+  const Key key = keyAt(bridge);
   if (decryptedCapacity(cipherLength) <= 1) return pushResult(bridge, decryptResult, nullptr, 0);
   if (decryptedCapacity(cipherLength) <= stackResultBytes) {
     char result[stackResultBytes];

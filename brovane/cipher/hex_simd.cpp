@@ -8,6 +8,7 @@
 #include "cipher/hex.h"
 #include "cipher/hex_paths.h"
 #include "simd_level.h"
+#include "text/byte_scan.h"
 
 namespace brovane::cipher::hexpath {
 
@@ -340,8 +341,9 @@ size_t decodeBlocks(Level level, const char* text, size_t length, const uint8_t 
   return 0;
 }
 
-const void* firstZeroByte(const uint8_t* bytes, size_t length) {  // memchr takes no null
-  return length == 0 ? nullptr : std::memchr(bytes, 0, length);
+// Where the first zero byte of length bytes is, or length.
+size_t zeroIn(const uint8_t* bytes, size_t length) {
+  return text::lengthBeforeZero(reinterpret_cast<const char*>(bytes), length);
 }
 
 bool allHexDigits(const char* text, size_t pairs) {
@@ -366,7 +368,7 @@ bool encode(Level level, const uint8_t* bytes, size_t length, const uint8_t pad[
   bool sawZero = false;
   const size_t done = encodeBlocks(level, bytes, length, pad, out, &sawZero);
   encodeScalar(bytes + done, length - done, pad, out + 2 * done);
-  return sawZero || firstZeroByte(bytes + done, length - done) != nullptr;
+  return sawZero || zeroIn(bytes + done, length - done) < length - done;
 }
 
 size_t decode(Level level, const char* text, size_t length, const uint8_t pad[4], uint8_t* out,
@@ -378,8 +380,7 @@ size_t decode(Level level, const char* text, size_t length, const uint8_t pad[4]
   if (allDigits != nullptr)
     *allDigits = blockDigits && allHexDigits(text + 2 * done, length - done);
   const size_t from = sawZero ? 0 : done;
-  const void* zero = firstZeroByte(out + from, length - from);
-  return zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - out) : length;
+  return from + zeroIn(out + from, length - from);
 }
 
 }  // namespace brovane::cipher::hexpath

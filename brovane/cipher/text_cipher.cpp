@@ -1,9 +1,8 @@
 // text_cipher.cpp: encryption and decryption, fused with the hex passes.
 #include "cipher/text_cipher.h"
 
-#include <cstring>
-
 #include "cipher/hex.h"
+#include "text/byte_scan.h"
 
 namespace brovane::cipher {
 
@@ -47,16 +46,13 @@ constexpr KeyFold foldOf(const char* key, size_t length) {
 
 constexpr KeyFold defaultKeyFold = foldOf(defaultKey, sizeof defaultKey - 1);
 
-KeyFold keyFold(const char* key) {
-  const size_t length = zelk::textLength(key);
-  return length ? foldOf(key, length) : defaultKeyFold;
-}
+KeyFold keyFold(Key key) { return key.length ? foldOf(key.bytes, key.length) : defaultKeyFold; }
 
 // The pad of the body: byte i is XORed with every masked key byte (key byte
 // j XOR the masked salt byte j % 4, folded into one byte, as XOR allows) and
 // with salt byte (keyLength + i) % 4, the step counter running on from the
 // key's steps. Masked salt byte r meets the key (length - r + 3) / 4 times.
-void bodyPad(const char* key, const uint8_t maskedSalt[4], const uint8_t salt[4], uint8_t pad[4]) {
+void bodyPad(Key key, const uint8_t maskedSalt[4], const uint8_t salt[4], uint8_t pad[4]) {
   const KeyFold fold = keyFold(key);
   uint8_t folded = fold.bytes;
   for (size_t r = 0; r < 4; ++r)
@@ -70,7 +66,7 @@ uint8_t maskByteFromDraw(int draw) { return static_cast<uint8_t>(2 + (draw * 253
 
 size_t encryptedCapacity(size_t length) { return 2 * (headerLength + length) + 1; }
 
-size_t encryptInto(const char* text, size_t length, const char* key, uint32_t tick, uint8_t mask,
+size_t encryptInto(const char* text, size_t length, Key key, uint32_t tick, uint8_t mask,
                    char* out) {
   if (length == 0) return 0;
   uint8_t salt[4], header[headerLength], pad[4];
@@ -85,7 +81,7 @@ size_t encryptInto(const char* text, size_t length, const char* key, uint32_t ti
   size_t textLength = length;
   if (encodeHexXor(reinterpret_cast<const uint8_t*>(text), length, pad,
                    out + 2 * headerLength))  // the text ends at a zero byte
-    textLength = static_cast<size_t>(static_cast<const char*>(std::memchr(text, 0, length)) - text);
+    textLength = text::lengthBeforeZero(text, length);
   if (textLength == 0) return 0;
   const size_t cipherLength = 2 * (headerLength + textLength);
   out[cipherLength] = '\0';
@@ -97,7 +93,7 @@ size_t decryptedCapacity(size_t length) {
   return blockLength <= headerLength ? 1 : blockLength - headerLength + 1;
 }
 
-size_t decryptInto(const char* cipherText, size_t length, const char* key, char* out) {
+size_t decryptInto(const char* cipherText, size_t length, Key key, char* out) {
   const size_t blockLength = length / 2;  // an odd last character is ignored
   if (blockLength <= headerLength) return 0;
   uint8_t header[headerLength], salt[4], pad[4];
@@ -117,15 +113,14 @@ size_t decryptInto(const char* cipherText, size_t length, const char* key, char*
                                           reinterpret_cast<uint8_t*>(out), &allDigits);
   out[bodyLength] = '\0';
   // Only a non-digit can be a zero character that ends the cipher text early.
-  if (!allDigits || std::memchr(cipherText, 0, 2 * headerLength) != nullptr)
-    if (const void* end = std::memchr(cipherText, 0, length))
-      return decryptInto(cipherText,
-                         static_cast<size_t>(static_cast<const char*>(end) - cipherText), key, out);
+  if (!allDigits || text::lengthBeforeZero(cipherText, 2 * headerLength) < 2 * headerLength)
+    if (const size_t end = text::lengthBeforeZero(cipherText, length); end < length)
+      return decryptInto(cipherText, end, key, out);
   return plainLength;
 }
 
-zelk::Text encryptText(const char* text, size_t length, const char* key, uint32_t tick,
-                       uint8_t mask, size_t* resultLength) {
+zelk::Text encryptText(const char* text, size_t length, Key key, uint32_t tick, uint8_t mask,
+                       size_t* resultLength) {
   if (resultLength != nullptr) *resultLength = 0;
   if (length == 0) return nullptr;
   const size_t capacity = encryptedCapacity(length);
@@ -137,8 +132,7 @@ zelk::Text encryptText(const char* text, size_t length, const char* key, uint32_
   return cipherText;
 }
 
-zelk::Text decryptText(const char* cipherText, size_t length, const char* key,
-                       size_t* resultLength) {
+zelk::Text decryptText(const char* cipherText, size_t length, Key key, size_t* resultLength) {
   if (resultLength != nullptr) *resultLength = 0;
   if (length / 2 <= headerLength) return nullptr;
   zelk::Text plain(static_cast<char*>(zelk::heapAllocUncleared(decryptedCapacity(length))));

@@ -54,15 +54,17 @@ CountFunction countFunction(Level level);  // the level must run
 
 // The bytes of a block that are trails of two-byte characters, given its high
 // bytes; *carry is 1 when the block's first byte is a trail, and becomes 1
-// when the next block's is.
-inline uint64_t trailBits(uint64_t high, uint64_t* carry) {
-  constexpr uint64_t oddBits = 0xAAAAAAAAAAAAAAAAull;
-  const uint64_t mayLead = high & ~*carry;
+// when the next block's is. A block is as many bytes as Word has bits, so a
+// 32-bit target may take a 64-byte block as two words.
+template <class Word>
+inline Word trailBits(Word high, Word* carry) {
+  constexpr Word oddBits = static_cast<Word>(0xAAAAAAAAAAAAAAAAull);
+  const Word mayLead = high & ~*carry;
   // Subtracting each run of possible leads from the ones above it turns the
   // run into alternating bits from its start; the odd bits undo the offset.
-  const uint64_t leadsAndTrails = (((mayLead << 1) | oddBits) - mayLead) ^ oddBits;
-  const uint64_t trails = leadsAndTrails ^ (high | *carry);
-  *carry = (leadsAndTrails & high) >> 63;
+  const Word leadsAndTrails = static_cast<Word>((((mayLead << 1) | oddBits) - mayLead) ^ oddBits);
+  const Word trails = leadsAndTrails ^ (high | *carry);
+  *carry = (leadsAndTrails & high) >> (8 * sizeof(Word) - 1);
   return trails;
 }
 

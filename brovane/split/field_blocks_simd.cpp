@@ -91,23 +91,55 @@ size_t countSse2(const unsigned char* bytes, size_t blocks, unsigned char byte, 
   return blocks;
 }
 
+// The count runs in registers, in words of the target's width: a 32-bit
+// target takes each block as two 32-bit words instead of emulating 64-bit
+// arithmetic.
 SIMD_TARGET(avx2)
 size_t countAvx2(const unsigned char* bytes, size_t blocks, unsigned char byte, uint64_t limit,
                  BlockCount* count) {
   const __m256i wanted = _mm256_set1_epi8(static_cast<char>(byte));
+  uint64_t total = count->total;
+  size_t end = count->end;
+  size_t carry = static_cast<size_t>(count->carry);
   size_t b = 0;
   for (; b < blocks; ++b) {
     const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 64 * b));
     const __m256i upper = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 64 * b + 32));
-    const uint64_t equal =
-        uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, wanted)))} |
-        uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(upper, wanted)))}
-            << 32;
-    const uint64_t high = uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(low))} |
-                          uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(upper))} << 32;
-    if (!countBlock(equal, high, 64 * b, limit, count)) break;
+    const auto equalLow =
+        static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, wanted)));
+    const auto equalUpper =
+        static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(upper, wanted)));
+    const auto highLow = static_cast<uint32_t>(_mm256_movemask_epi8(low));
+    const auto highUpper = static_cast<uint32_t>(_mm256_movemask_epi8(upper));
+    size_t next = carry, here = 0, last = 0;  // last: just past the block's last separator
+    if constexpr (sizeof(size_t) >= 8) {
+      uint64_t wide = carry;
+      const uint64_t separators = (uint64_t{equalLow} | uint64_t{equalUpper} << 32) &
+                                  ~trailBits(uint64_t{highLow} | uint64_t{highUpper} << 32, &wide);
+      next = static_cast<size_t>(wide);
+      here = static_cast<size_t>(__builtin_popcountll(separators));
+      if (separators) last = 64 - static_cast<size_t>(__builtin_clzll(separators));
+    } else {
+      uint32_t word = static_cast<uint32_t>(carry);
+      const uint32_t separatorsLow = equalLow & ~trailBits(highLow, &word);
+      const uint32_t separatorsUpper = equalUpper & ~trailBits(highUpper, &word);
+      next = word;
+      here = static_cast<size_t>(__builtin_popcount(separatorsLow) +
+                                 __builtin_popcount(separatorsUpper));
+      if (separatorsUpper)
+        last = 64 - static_cast<size_t>(__builtin_clz(separatorsUpper));
+      else if (separatorsLow)
+        last = 32 - static_cast<size_t>(__builtin_clz(separatorsLow));
+    }
+    if (here > limit - total) break;
+    total += here;
+    carry = next;
+    if (last) end = 64 * b + last;
   }
   _mm256_zeroupper();
+  count->total = total;
+  count->end = end;
+  count->carry = carry;
   return b;
 }
 

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "text/byte_scan.h"
+
 namespace brovane::split {
 
 struct Span {  // bytes without a zero byte; the text ends after them
@@ -27,7 +29,7 @@ inline bool atBoundary(const unsigned char* bytes, size_t boundary, size_t posit
 // boundaries so that it is never matched inside a two-byte GBK character.
 // onField(field) is called for each field in order and returns false to
 // stop. Returns the number of separators met; 0 means the separator does not
-// occur. memchr finds the candidates; the boundary test looks back only to
+// occur. Our byte scan finds the candidates; the boundary test looks back only to
 // the last position known to be a boundary, so the whole walk is linear.
 template <class OnField>
 size_t scanFields(Span text, Span separator, OnField onField) {
@@ -37,9 +39,9 @@ size_t scanFields(Span text, Span separator, OnField onField) {
   const unsigned char first = static_cast<unsigned char>(separator.bytes[0]);
   size_t matches = 0, fieldStart = 0, boundary = 0, from = 0;
   while (from <= lastStart) {
-    const void* found = std::memchr(bytes + from, first, lastStart - from + 1);
-    if (found == nullptr) break;
-    const size_t at = static_cast<size_t>(static_cast<const unsigned char*>(found) - bytes);
+    const size_t at =
+        from + brovane::text::findByte(text.bytes + from, lastStart - from + 1, first);
+    if (at > lastStart) break;
     if (!atBoundary(bytes, boundary, at)) {  // the trail byte of a pair
       boundary = from = at + 1;
       continue;
