@@ -3,7 +3,7 @@
 add_library(Lumivet-seam SHARED run_directory.cpp)
 set_target_properties(Lumivet-seam PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden)
 zelk_target(Lumivet-seam)
-zelk_add_common(Lumivet-seam)
+zelk_add_common(Lumivet-seam NO_CXX_RUNTIME)  # as Lumivet is built
 zelk_add_seam(Lumivet-seam)
 zelk_platform_sources(Lumivet-seam entry)
 if(WIN32)
