@@ -37,6 +37,14 @@ else()
   add_compile_definitions("ZELK_STDCALL=" "ZELK_EXPORT=__attribute__((visibility(\"default\")))")
 endif()
 
+# ZELK_SEAM_EXPORT: the allocation seam of the test builds. On Windows the
+# deliverables export by their .def alone; a seam build adds its two names.
+if(WIN32)
+  add_compile_definitions("ZELK_SEAM_EXPORT=__attribute__((dllexport))")
+else()
+  add_compile_definitions("ZELK_SEAM_EXPORT=__attribute__((visibility(\"default\")))")
+endif()
+
 # A function's convention, by KIND: `lua` (the Lua build's), `stdcall`
 # (stdcall where that exists) or `cdecl`. zelk_is_stdcall(OUT KIND).
 function(zelk_is_stdcall out kind)

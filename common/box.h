@@ -14,6 +14,9 @@ void setBoxHook(BoxHook hook);
 
 namespace sys {
 void showSystemBox(const char* text, const char* title, BoxIcon icon);
-}
+// The box as the native build shows it, one line on stderr ("[!title] text",
+// UTF-8): the test builds' hook (box_line_*.cpp, not in the deliverables).
+void writeBoxLine(const char* text, const char* title, BoxIcon icon);
+}  // namespace sys
 
 }  // namespace zelk

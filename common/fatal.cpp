@@ -11,7 +11,7 @@ namespace zelk {
 static std::atomic<UnloadRoutine> unloadRoutine{nullptr};
 static std::atomic<unsigned long> endingThread{0};  // the thread that shows the box
 
-void setUnloadRoutine(UnloadRoutine routine) { unloadRoutine = routine; }
+UnloadRoutine setUnloadRoutine(UnloadRoutine routine) { return unloadRoutine.exchange(routine); }
 
 // One thread ends the process, with one box: a second failure on another
 // thread waits for that end; one inside the unload routine ends at once.

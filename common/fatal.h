@@ -17,7 +17,7 @@ enum InternalError : int {
 };
 
 using UnloadRoutine = void (*)();
-void setUnloadRoutine(UnloadRoutine routine);
+UnloadRoutine setUnloadRoutine(UnloadRoutine routine);  // returns the one it replaces
 
 [[noreturn]] void fatalOutOfMemory();
 [[noreturn]] void fatalInternalError(int number, uint32_t word);

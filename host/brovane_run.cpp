@@ -18,7 +18,7 @@ namespace {
 const char usage[] =
     "usage: brovane-run [--cycles N] [--lib PATH] [--threads N] [--refuse-allocation N]\n"
     "                   [--lua-memory-cap BYTES] SCRIPT.lua [ARG...]\n"
-    "       brovane-run --lumivet PATH\n"
+    "       brovane-run [--refuse-allocation N] --lumivet PATH\n"
     "Runs SCRIPT.lua in a Lua 5.1 state whose globals hold Brovane's exports\n"
     "under their GBK names and ASCII aliases; arg holds the arguments.\n"
     "--threads runs it in N states on N threads at once (host_thread: 1 to N).\n"
@@ -29,7 +29,9 @@ const char usage[] =
     "and host_resident_kib() (resident memory, nil when unknown).\n"
     "--lua-memory-cap gives each state an allocator that refuses to grow Lua's\n"
     "memory past BYTES (0: no cap) and host_lua_memory_cap(BYTES) to move it.\n"
-    "--lumivet loads that library, calls edgame and prints its answer.\n"
+    "--lumivet loads that library, calls edgame and prints its answer; with\n"
+    "--refuse-allocation (before it) calls it twice here and once on another\n"
+    "thread, prints each answer and \"allocation: ok\" after the three.\n"
     "--cycles N loads the library, runs the script in a new state, closes it\n"
     "and frees the library, N times, each free unloading it for real; then\n"
     "compares the process's counters (TLS index, threads, handles, memory)\n"
@@ -191,7 +193,20 @@ int runScript(const RunOptions& options, int argc, char** argv, int scriptIndex)
 
 using EdgameFunction = const char*(ZELK_STDCALL*)(const char*);
 
-int askLumivet(const std::string& path) {
+void printAnswer(const char* answer) { std::printf("edgame: %s\n", answer ? answer : "(null)"); }
+
+// With the seam, the calls that allocate differently: a thread's first
+// (its result slot is made), its next (the slot reused) and another
+// thread's first; a run that gets through all three says so.
+void askLumivetWithSeam(EdgameFunction edgame) {
+  printAnswer(edgame(nullptr));
+  printAnswer(edgame("argument"));
+  // Printed on its thread: Windows frees a thread's result as the thread ends.
+  std::thread([&] { printAnswer(edgame(nullptr)); }).join();
+  std::printf("allocation: ok\n");
+}
+
+int askLumivet(const std::string& path, long refuseAllocation) {
   host::Library library(path);
   auto edgame =
       library.loaded() ? reinterpret_cast<EdgameFunction>(library.symbol("edgame")) : nullptr;
@@ -199,8 +214,21 @@ int askLumivet(const std::string& path) {
     std::fprintf(stderr, "brovane-run: cannot load edgame from %s\n", path.c_str());
     return 2;
   }
-  const char* answer = edgame(nullptr);
-  std::printf("%s\n", answer ? answer : "");
+  if (refuseAllocation < 0) {
+    const char* answer = edgame(nullptr);
+    std::printf("%s\n", answer ? answer : "");
+    return 0;
+  }
+  auto refuse = reinterpret_cast<SeamSetter>(library.symbol("zelk_refuseAllocation"));
+  auto counted = reinterpret_cast<SeamCounter>(library.symbol("zelk_allocationsCounted"));
+  if (refuse == nullptr || counted == nullptr) {
+    std::fprintf(stderr, "brovane-run: %s has no allocation seam\n", path.c_str());
+    return 2;
+  }
+  refuse(refuseAllocation);
+  askLumivetWithSeam(edgame);
+  std::fflush(stdout);
+  std::fprintf(stderr, "brovane-run: the library made %ld allocations\n", counted());
   return 0;
 }
 
@@ -215,7 +243,7 @@ int main(int argc, char** argv) {
     if (option == "--help") return std::fputs(usage, stdout), 0;
     if (index + 1 >= argc) break;
     const char* value = argv[index + 1];
-    if (option == "--lumivet") return askLumivet(value);
+    if (option == "--lumivet") return askLumivet(value, options.refuseAllocation);
     if (option == "--lib")
       options.libraryPath = value;
     else if (option == "--cycles")
