@@ -143,10 +143,14 @@ int stopEngine(Clock::time_point until) {
   const auto workersLeft = std::max(leftUntil(until), workersAtLeast);
   const PoolEnd workersEnd =
       stopWorkerPool(engine->workerThreads, static_cast<unsigned>(workersLeft.count()));
-  engine->workerThreads = nullptr;
   // A worker left running takes its stop key from the port when it comes
-  // back: the port is then left to the process's end.
-  if (workersEnd != PoolEnd::leftRunning) closeCompletionPort(engine->completionPort);
+  // back: the port and the pool are then left to the process's end.
+  if (workersEnd == PoolEnd::leftRunning)
+    engine->leftRunning =
+        new LeftRunning{engine->completionPort, engine->workerThreads, engine->leftRunning};
+  else
+    closeCompletionPort(engine->completionPort);
+  engine->workerThreads = nullptr;
   engine->completionPort = nullptr;
   stopSockets();
   engine->running = false;

@@ -32,6 +32,14 @@ struct SlotLink {
   bool receiveEnded = false;  // the closed procedure has run
 };
 
+// A port and pool that a stop left to workers still running (stuck in a
+// callback when it gave up on them): kept to the process's end.
+struct LeftRunning {
+  CompletionPort* port;
+  WorkerPool* pool;
+  LeftRunning* next;
+};
+
 struct EngineState {
   zelk::Mutex slotsMutex;
   zelk::ConditionVariable slotsFreed;
@@ -47,6 +55,7 @@ struct EngineState {
   CompletionPort* completionPort = nullptr;
   WorkerPool* workerThreads = nullptr;
   unsigned workerCount = 0;
+  LeftRunning* leftRunning = nullptr;
 };
 
 extern EngineState* engine;
