@@ -5,8 +5,10 @@
 // overlapped receives from a completion port, the main thread polls a flag),
 // which tells what that shape itself costs on this system.
 //   winsock-client.exe COUNT SINK_PORT SILENT_PORT ANSWER_PORT
+// clang-format off
+#include <winsock2.h>  // before windows.h
 #include <windows.h>
-#include <winsock2.h>
+// clang-format on
 
 #include <atomic>
 #include <cstdio>
