@@ -7,7 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
-#include <mutex>  // std::lock_guard and std::unique_lock, templates over any lock
+#include <mutex>  // std::lock_guard, a template over any lock, and std::try_to_lock
 
 namespace zelk {
 
@@ -43,7 +43,35 @@ class Mutex {
 };
 
 using LockGuard = std::lock_guard<Mutex>;
-using UniqueLock = std::unique_lock<Mutex>;
+
+// A lock of a Mutex that can be given up and taken again. std::unique_lock
+// would do, but its misuse checks throw std::system_error, and that one
+// unused throw brings the runtime's string and error texts into the DLLs.
+class UniqueLock {
+ public:
+  explicit UniqueLock(Mutex& mutex) : mutex_(&mutex) { lock(); }
+  UniqueLock(Mutex& mutex, std::try_to_lock_t) : mutex_(&mutex), owns_(mutex.try_lock()) {}
+  ~UniqueLock() {
+    if (owns_) mutex_->unlock();
+  }
+  UniqueLock(const UniqueLock&) = delete;
+  UniqueLock& operator=(const UniqueLock&) = delete;
+
+  void lock() {
+    mutex_->lock();
+    owns_ = true;
+  }
+  void unlock() {
+    mutex_->unlock();
+    owns_ = false;
+  }
+  bool owns_lock() const { return owns_; }
+  Mutex* mutex() const { return mutex_; }
+
+ private:
+  Mutex* mutex_;
+  bool owns_ = false;
+};
 
 // Waits with a UniqueLock held; the waits with a predicate are the
 // standard's, and wake-ups without a notification are allowed.

@@ -5,12 +5,22 @@
 
 #include <atomic>
 #include <memory>
-#include <vector>
 
 #include "engine.h"
+#include "heap.h"
 #include "worker_threads.h"
 
 namespace brovane::net {
+
+// The slots taken at one moment, in a block of the library's heap: a
+// std::vector's size checks would bring the runtime's exception texts into
+// the DLL for throws that never happen.
+struct SlotList {
+  std::unique_ptr<int32_t[], zelk::HeapDeleter> slots;
+  size_t count = 0;
+  const int32_t* begin() const { return slots.get(); }
+  const int32_t* end() const { return slots.get() + count; }
+};
 
 // A taken slot's connection state.
 struct SlotLink {
@@ -67,7 +77,7 @@ inline bool validSlot(int32_t slot) { return slot >= 1 && slot <= slotCount; }
 std::shared_ptr<SlotLink> linkOf(int32_t slot);
 void freeSlot(int32_t slot);  // the slot's last operation has ended
 void callSlot(int32_t slot, uint32_t event, IoRecord* record, uint32_t bytes);
-std::vector<int32_t> slotsInUse();
+SlotList slotsInUse();
 bool heldByAnEndedThread(int32_t slot);
 bool waitForFreeSlots(Clock::time_point until);
 void postReceive(int32_t slot, IoRecord* record);

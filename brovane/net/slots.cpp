@@ -82,14 +82,15 @@ bool waitForFreeSlots(Clock::time_point until) {
 
 // The list is made before the lock is taken: a refusal there must find no
 // lock of the engine held (the fatal end still finishes the engine).
-std::vector<int32_t> slotsInUse() {
-  std::vector<int32_t> slots(static_cast<size_t>(slotsTaken()));
-  size_t found = 0;
+SlotList slotsInUse() {
+  const auto room = static_cast<size_t>(slotsTaken());
+  SlotList list;
+  if (room == 0) return list;
+  list.slots.reset(static_cast<int32_t*>(zelk::heapAllocUncleared(room * sizeof(int32_t))));
   zelk::LockGuard lock(engine->slotsMutex);
-  for (int32_t n = 0; n < slotCount && found < slots.size(); ++n)
-    if (engine->slotInUse[n] & 1) slots[found++] = n + 1;
-  slots.resize(found);
-  return slots;
+  for (int32_t n = 0; n < slotCount && list.count < room; ++n)
+    if (engine->slotInUse[n] & 1) list.slots[list.count++] = n + 1;
+  return list;
 }
 
 void createEngineTables() {

@@ -2,16 +2,20 @@
 // from GetModuleHandleEx keeps the DLL mapped while they run.
 #include <windows.h>
 
-#include <vector>
+#include <memory>
 
+#include "heap.h"
 #include "worker_threads.h"
 
 namespace brovane::net {
 
+// The arrays come from the library's heap: a std::vector's size checks
+// would bring the runtime's exception texts into the DLL.
 struct WorkerPool {
   void (*routine)();
-  std::vector<HANDLE> threads;
-  std::vector<DWORD> threadIds;
+  std::unique_ptr<HANDLE[], zelk::HeapDeleter> threads;
+  std::unique_ptr<DWORD[], zelk::HeapDeleter> threadIds;
+  unsigned started = 0;
 };
 
 namespace {
@@ -32,15 +36,17 @@ unsigned processorCount() {
 }
 
 WorkerPool* startWorkerPool(unsigned count, void (*routine)()) {
-  auto* pool = new WorkerPool{routine, {}, {}};
+  auto* pool = new WorkerPool{routine, nullptr, nullptr};
+  pool->threads.reset(static_cast<HANDLE*>(zelk::heapAlloc(count * sizeof(HANDLE))));
+  pool->threadIds.reset(static_cast<DWORD*>(zelk::heapAlloc(count * sizeof(DWORD))));
   for (unsigned i = 0; i < count; ++i) {
     DWORD id = 0;
     HANDLE thread = CreateThread(nullptr, 0, runWorker, pool, 0, &id);
     if (thread == nullptr) continue;
-    pool->threads.push_back(thread);
-    pool->threadIds.push_back(id);
+    pool->threads[pool->started] = thread;
+    pool->threadIds[pool->started++] = id;
   }
-  if (!pool->threads.empty()) return pool;
+  if (pool->started != 0) return pool;
   delete pool;
   return nullptr;
 }
@@ -49,11 +55,12 @@ WorkerPool* startWorkerPool(unsigned count, void (*routine)()) {
 // as they have ended.
 PoolEnd stopWorkerPool(WorkerPool* pool, unsigned timeoutMs) {
   if (pool == nullptr) return PoolEnd::ended;
-  for (DWORD id : pool->threadIds)
-    if (id == GetCurrentThreadId()) return PoolEnd::leftRunning;
+  for (unsigned i = 0; i < pool->started; ++i)
+    if (pool->threadIds[i] == GetCurrentThreadId()) return PoolEnd::leftRunning;
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   bool allEnded = true;
-  for (HANDLE thread : pool->threads) {
+  for (unsigned i = 0; i < pool->started; ++i) {
+    HANDLE thread = pool->threads[i];
     const ULONGLONG now = GetTickCount64();
     const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
     if (WaitForSingleObject(thread, left) != WAIT_OBJECT_0) {
