@@ -161,9 +161,12 @@ void queueCompletion(CompletionPort* port, const Completion& done) {
   }
 }
 
+// The operation stops being pending before its completion is queued: the
+// thread that takes the completion may start the next one at once.
 void complete(PosixSocket& socket, IoRecord*& pending, bool succeeded, uint32_t bytes) {
-  if (socket.port != nullptr) queueCompletion(socket.port, {socket.key, pending, bytes, succeeded});
+  IoRecord* record = pending;
   pending = nullptr;
+  if (socket.port != nullptr) queueCompletion(socket.port, {socket.key, record, bytes, succeeded});
 }
 
 // Interest follows the pending operations; one-shot, so one thread at a time
