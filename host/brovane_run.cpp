@@ -183,8 +183,10 @@ int runScript(const RunOptions& options, int argc, char** argv, int scriptIndex)
         [&, i] { statuses[i] = runInState(library, options, argc, argv, scriptIndex, i + 1); });
   statuses[0] = runInState(library, options, argc, argv, scriptIndex, 1);
   for (std::thread& thread : threads) thread.join();
-  if (options.refuseAllocation >= 0)
+  if (options.refuseAllocation >= 0) {
+    std::fflush(stdout);  // what the script printed is out before the end, however it ends
     std::fprintf(stderr, "brovane-run: the library made %ld allocations\n", counted());
+  }
   library.unload();  // the host frees the library, as real hosts do
   for (int status : statuses)
     if (status != 0) return status;

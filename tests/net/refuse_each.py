@@ -61,8 +61,17 @@ def main():
     def command(number):
         return args[:at] + ["--refuse-allocation", str(number)] + args[at:]
 
+    def run_judged(number):
+        """A run, again while Wine died after its end (see --wine); and its tries."""
+        status, out, err = run(command(number))
+        tries = 1
+        while wine and status != 0 and reached_end(out, err) and tries < TRIES:
+            tries += 1
+            status, out, err = run(command(number))
+        return status, out, err, tries
+
     started = time.monotonic()
-    status, out, err = run(command(0))
+    status, out, err, _ = run_judged(0)
     counted = re.search(r"made (\d+) allocations", err)
     if status != 0 or DONE not in out or not counted:
         print("refuse_each: the run without a refusal failed (%s):\n%s%s" % (status, out, err))
@@ -72,12 +81,8 @@ def main():
     failures = []
     tried_again = 0
     for number in range(1, total + 1):
-        status, out, err = run(command(number))
-        tries = 1
-        while wine and status != 0 and reached_end(out, err) and tries < TRIES:
-            tried_again += 1
-            tries += 1
-            status, out, err = run(command(number))
+        status, out, err, tries = run_judged(number)
+        tried_again += tries - 1
         held = outcome(out, err) if status == 0 else None
         if held is None:
             failures.append("allocation %d: status %s (%d tries)\n%s%s" % (number, status, tries, out, err))
