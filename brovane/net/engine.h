@@ -72,5 +72,6 @@ int32_t slotsTaken();              // for tests: slots not yet freed
 size_t unsentBytes(int32_t slot);  // for tests: accepted, not yet sent
 long sendRecordsLive();            // for tests: send records not yet released
 void refuseSendStart(long nth);    // for tests: the system refuses the nth send start from now
+void holdReceiveStarts(void (*hold)());  // for tests: called after each receive start, unlocked
 
 }  // namespace brovane::net

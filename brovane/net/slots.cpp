@@ -9,6 +9,8 @@ namespace brovane::net {
 
 namespace {
 
+std::atomic<void (*)()> receiveStartHold{nullptr};  // tests: a worker held after its start
+
 struct SlotEvents {  // where a slot's events go
   EventCallback callback;
   uint32_t value;
@@ -168,7 +170,10 @@ void releaseReceiveRecord(IoRecord* record) { zelk::heapFreeOwn(record); }  // b
 // The system call runs outside the link's lock: the script's next frame,
 // often the answer to what just came, need not wait for it. An end asked
 // meanwhile may have missed the receive in its cancel: it is cancelled here.
+// Once started, the receive can end and free the slot on another worker
+// before the call returns: the link is kept for the lock taken after it.
 void postReceive(int32_t slot, IoRecord* record) {
+  const std::shared_ptr<SlotLink> keep = linkOf(slot);
   SlotLink* link = record->link;
   bool refused = false;
   {
@@ -177,8 +182,10 @@ void postReceive(int32_t slot, IoRecord* record) {
   }
   if (!refused) {
     refused = startReceive(link->socket, record) == IoStart::refused;
+    if (auto hold = receiveStartHold.load()) hold();
     zelk::LockGuard lock(link->mutex);
-    if (!refused && link->ending) cancelOperation(link->socket, record);
+    // After the closed procedure the record is gone, and so is the receive.
+    if (!refused && link->ending && !link->receiveEnded) cancelOperation(link->socket, record);
   }
   if (refused) closeConnection(slot, record);
 }
@@ -222,6 +229,8 @@ int32_t slotsTaken() {
   zelk::LockGuard lock(engine->slotsMutex);
   return engine->taken;
 }
+
+void holdReceiveStarts(void (*hold)()) { receiveStartHold = hold; }
 
 bool slotEnded(int32_t slot) {
   std::shared_ptr<SlotLink> link = linkOf(slot);
