@@ -34,6 +34,7 @@ struct SlotLink {
   IoRecord* queueTail = nullptr;
   size_t unsent = 0;            // bytes of the sends in flight and queued
   IoRecord* posting = nullptr;  // a send whose start call has not returned yet
+  bool receivePosting = false;  // the receive's start call has not returned yet
   bool ending = false;          // closeSlotSocket asked for the end
   bool sendingEnded = false;    // our end is sent: the end lingers for the peer's
   // Data came since the script's last frame that went out at once: its next
