@@ -1,6 +1,6 @@
 // export_names_posix.cpp: the GBK export names of Brovane.so. C++ names
 // cannot hold GBK bytes, so each export is a symbol named by an asm label.
-#include "exports.h"
+#include "binding/exports.h"
 
 #define BROVANE_LUA_EXPORT(ordinal, internal, gbk, alias)               \
   extern "C" ZELK_EXPORT int internal##_gbk(lua_State* L) __asm__(gbk); \

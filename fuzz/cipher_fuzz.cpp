@@ -2,7 +2,7 @@
 // 解密 gives back the text up to its first zero byte.
 #include <cstring>
 
-#include "exports.h"
+#include "binding/exports.h"
 #include "lua_call.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

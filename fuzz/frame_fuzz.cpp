@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "exports.h"
+#include "binding/exports.h"
 #include "listener.h"
 #include "lua_call.h"
 

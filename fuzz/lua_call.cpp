@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "binding/library.h"
+#include "library.h"
 
 namespace fuzz {
 
@@ -20,15 +20,19 @@ lua_State* sharedState() {
 
 static std::string describe(lua_State* L, int index) {
   switch (lua_type(L, index)) {
-    case LUA_TYPE_NIL: return "<nil>";
-    case LUA_TYPE_BOOLEAN: return lua_toboolean(L, index) ? "<true>" : "<false>";
-    case LUA_TYPE_NUMBER: return "<number:" + std::to_string(lua_tonumber(L, index)) + ">";
+    case LUA_TYPE_NIL:
+      return "<nil>";
+    case LUA_TYPE_BOOLEAN:
+      return lua_toboolean(L, index) ? "<true>" : "<false>";
+    case LUA_TYPE_NUMBER:
+      return "<number:" + std::to_string(lua_tonumber(L, index)) + ">";
     case LUA_TYPE_STRING: {
       size_t length = 0;
       const char* bytes = lua_tolstring(L, index, &length);
       return "s:" + std::string(bytes, length);
     }
-    default: return "<other>";
+    default:
+      return "<other>";
   }
 }
 

@@ -2,7 +2,7 @@
 // 子程序1 answers like E_分割文本.
 #include <string>
 
-#include "exports.h"
+#include "binding/exports.h"
 #include "lua_call.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

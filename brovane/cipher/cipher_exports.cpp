@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <type_traits>
 
+#include "binding/exports.h"
 #include "binding/script_bridge.h"
 #include "cipher/clock.h"
 #include "cipher/text_cipher.h"
-#include "exports.h"
 
 namespace brovane::cipher {
 

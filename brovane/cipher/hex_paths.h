@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "simd_level.h"
+#include "simd/simd_level.h"
 
 namespace brovane::cipher::hexpath {
 

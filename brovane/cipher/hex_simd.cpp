@@ -7,7 +7,7 @@
 
 #include "cipher/hex.h"
 #include "cipher/hex_paths.h"
-#include "simd_level.h"
+#include "simd/simd_level.h"
 #include "text/byte_scan.h"
 
 namespace brovane::cipher::hexpath {

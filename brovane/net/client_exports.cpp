@@ -4,11 +4,11 @@
 #include <atomic>
 #include <cstring>
 
+#include "binding/exports.h"
 #include "binding/number.h"
 #include "binding/script_bridge.h"
 #include "client_connection.h"
 #include "client_globals.h"
-#include "exports.h"
 #include "packet.h"
 #include "sync.h"
 

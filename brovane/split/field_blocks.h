@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "simd_level.h"
+#include "simd/simd_level.h"
 #include "split/field_scan.h"
 
 namespace brovane::split {

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "simd_level.h"
+#include "simd/simd_level.h"
 #include "split/field_blocks.h"
 
 namespace brovane::split::blockpath {

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "simd_level.h"
+#include "simd/simd_level.h"
 
 namespace brovane::text {
 

@@ -1,12 +1,12 @@
 // library_test.cpp: load and unload of Brovane's globals around export calls.
-#include "binding/library.h"
+#include "library.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "binding/exports.h"
 #include "binding/script_bridge.h"
-#include "exports.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "binding/exports.h"
 #include "box.h"
-#include "exports.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // processor_id_test.cpp: the identifier's format (wsprintfA on Windows) and
 // the CPUID values behind it.
-#include "cipher/processor_id.h"
+#include "machine/processor_id.h"
 
 #include <gtest/gtest.h>
 
@@ -20,15 +20,15 @@ TEST(MachineCode, FormatsFourGroupsOfEightUppercaseDigits) {
   for (const auto& c : cases) {
     char text[36];
     std::memset(text, 'x', sizeof text);
-    brovane::cipher::formatMachineCode(c.values, text);
+    brovane::machine::formatMachineCode(c.values, text);
     EXPECT_STREQ(text, c.text);
   }
 }
 
 TEST(MachineCode, ProcessorValuesAreStable) {
   uint32_t first[4], second[4];
-  brovane::cipher::readProcessorId(first);
-  brovane::cipher::readProcessorId(second);
+  brovane::machine::readProcessorId(first);
+  brovane::machine::readProcessorId(second);
   for (int i = 0; i < 4; ++i) EXPECT_EQ(first[i], second[i]) << i;
   EXPECT_NE(first[1], 0u);  // leaf 1 EAX: the processor signature
 }

@@ -9,8 +9,8 @@
 #include <string>
 #include <thread>
 
+#include "binding/exports.h"
 #include "binding/script_bridge.h"
-#include "exports.h"
 #include "listener.h"
 #include "net/client_globals.h"
 #include "net/engine.h"

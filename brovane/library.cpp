@@ -1,10 +1,10 @@
 // library.cpp: Brovane's globals, created at load and freed at unload.
 #include "library.h"
 
+#include "binding/script_bridge.h"
 #include "cipher/cipher_exports.h"
 #include "fatal.h"
 #include "net/client_globals.h"
-#include "script_bridge.h"
 
 namespace brovane {
 

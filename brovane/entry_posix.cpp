@@ -1,5 +1,5 @@
 // entry_posix.cpp: Brovane's load and unload on Linux.
-#include "binding/library.h"
+#include "library.h"
 #include "runtime_release.h"
 
 __attribute__((constructor)) static void brovaneLoad() { brovane::loadLibrary(); }

@@ -1,9 +1,9 @@
 // machine_format_posix.cpp: the identifier text through snprintf.
 #include <cstdio>
 
-#include "cipher/processor_id.h"
+#include "machine/processor_id.h"
 
-namespace brovane::cipher {
+namespace brovane::machine {
 
 void formatMachineCode(const uint32_t values[4], char out[36]) {
   std::snprintf(out, 36, "%08X-%08X-%08X-%08X", static_cast<unsigned>(values[0]),
@@ -11,4 +11,4 @@ void formatMachineCode(const uint32_t values[4], char out[36]) {
                 static_cast<unsigned>(values[3]));
 }
 
-}  // namespace brovane::cipher
+}  // namespace brovane::machine

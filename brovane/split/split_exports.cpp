@@ -1,6 +1,6 @@
 // split_exports.cpp: E_分割文本, 子程序1 and E_取成员数.
+#include "binding/exports.h"
 #include "binding/script_bridge.h"
-#include "exports.h"
 #include "split/split_text.h"
 
 namespace {

@@ -2,9 +2,9 @@
 // by name in user32 at each call.
 #include <windows.h>
 
-#include "cipher/processor_id.h"
+#include "machine/processor_id.h"
 
-namespace brovane::cipher {
+namespace brovane::machine {
 
 namespace {
 using WsprintfFunction = int(__cdecl*)(LPSTR, LPCSTR, ...);  // WINAPIV
@@ -32,4 +32,4 @@ void formatMachineCode(const uint32_t values[4], char out[36]) {
   }
 }
 
-}  // namespace brovane::cipher
+}  // namespace brovane::machine

@@ -1,7 +1,7 @@
 // entry_win32.cpp: Brovane's DllMain.
 #include <windows.h>
 
-#include "binding/library.h"
+#include "library.h"
 #include "runtime_release.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {

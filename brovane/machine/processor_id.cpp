@@ -1,9 +1,9 @@
 // processor_id.cpp: CPUID leaves 1 and 3 (gcc and mingw alike).
-#include "cipher/processor_id.h"
+#include "machine/processor_id.h"
 
 #include <cpuid.h>
 
-namespace brovane::cipher {
+namespace brovane::machine {
 
 void readProcessorId(uint32_t values[4]) {
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
@@ -16,4 +16,4 @@ void readProcessorId(uint32_t values[4]) {
   values[3] = ecx;
 }
 
-}  // namespace brovane::cipher
+}  // namespace brovane::machine
