@@ -13,11 +13,12 @@ if(WIN32)
   enable_language(RC)
 endif()
 
-# The DLLs link libwinpthread whole (cmake/zelk.cmake), and with it that
-# library's own version resource ("POSIX WinThreads for Windows"): the linker
-# then leaves two version resources of the same id and language, and Windows
-# shows either. A copy of the library without that member, first on the
-# library path, leaves only ours.
+# The programs of the posix thread model (Tarvex.exe, brovane-run.exe, the
+# tests) link libwinpthread statically, and with it that library's own
+# version resource ("POSIX WinThreads for Windows"): the linker then leaves
+# two version resources of the same id and language, and Windows shows
+# either. A copy of the library without that member, first on the library
+# path, leaves only ours. (The DLLs link no winpthread: cmake/zelk.cmake.)
 if(WIN32)
   execute_process(COMMAND ${CMAKE_C_COMPILER} -print-file-name=libwinpthread.a
                   OUTPUT_VARIABLE winpthread OUTPUT_STRIP_TRAILING_WHITESPACE)

@@ -78,6 +78,7 @@ std::string Listener::receive(size_t count) {
 
 void Listener::closeConnection() {
   if (!hasConnection_) return;
+  endSending();  // our end first, as on Windows: the client reads it before any reset
   close(static_cast<int>(connection_));
   hasConnection_ = false;
 }
@@ -90,7 +91,8 @@ void Listener::resetConnection() {
   if (!hasConnection_) return;
   const linger abortive{1, 0};
   setsockopt(static_cast<int>(connection_), SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
-  closeConnection();
+  close(static_cast<int>(connection_));
+  hasConnection_ = false;
 }
 
 }  // namespace nettest

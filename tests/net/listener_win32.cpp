@@ -94,7 +94,7 @@ std::string Listener::receive(size_t count) {
 
 void Listener::closeConnection() {
   if (!hasConnection_) return;
-  shutdown(static_cast<SOCKET>(connection_), SD_SEND);
+  endSending();
   closesocket(static_cast<SOCKET>(connection_));
   hasConnection_ = false;
 }
