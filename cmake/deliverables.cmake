@@ -24,8 +24,8 @@ foreach(line ${lines})
 endforeach()
 
 function(zelk_deliverables_targets)
-  # The Lua-level build of the win32-cdecl tree: the deliverables of every
-  # tree, with the stock lua.exe and LuaJIT's DLL where this tree has them.
+  # The Lua-level build of the win32-cdecl tree: the deliverables it builds,
+  # with the stock lua.exe and LuaJIT's DLL where the tree has them.
   add_custom_target(cdecl_suite)
   foreach(target ${ZELK_DELIVERABLES})
     if(ZELK_DELIVERABLE_${target}_CDECL STREQUAL "built" AND TARGET ${target})
