@@ -1,31 +1,25 @@
 # The project's commands. `make demo` and `make test` work on a fresh machine:
-# both install what is missing first.
+# both install what is missing first. JOBS (default 2) is passed to every
+# build and to the scripts, which read it from the environment.
 JOBS ?= 2
+export JOBS
 
-.PHONY: deps build build-native build-win32 build-win32-cdecl build-win64 test test-native test-win32 demo dist bench sanitize fuzz clean
+# The presets `make build` builds; win32-cdecl is Brovane against a cdecl Lua
+# 5.1 DLL (BROVANE_CDECL), as most downloaded Lua DLLs are: its build preset
+# builds the libraries, brovane-run and what the Lua-level tests need only.
+PRESETS := native win32 win32-cdecl win64
+BUILDS := $(addprefix build-,$(PRESETS))
+
+.PHONY: deps build $(BUILDS) test demo dist bench sanitize fuzz clean
 
 deps:
 	@scripts/install-deps
 
-build: deps build-native build-win32 build-win32-cdecl build-win64
+build: deps $(BUILDS)
 
-build-native:
-	cmake --preset native >/dev/null
-	cmake --build --preset native -j$(JOBS)
-
-build-win32:
-	cmake --preset win32 >/dev/null
-	cmake --build --preset win32 -j$(JOBS)
-
-# Brovane against a cdecl Lua 5.1 DLL (BROVANE_CDECL), as most downloaded
-# Lua DLLs are: the libraries, brovane-run and the Lua-level tests only.
-build-win32-cdecl:
-	cmake --preset win32-cdecl >/dev/null
-	cmake --build --preset win32-cdecl -j$(JOBS)
-
-build-win64:
-	cmake --preset win64 >/dev/null
-	cmake --build --preset win64 -j$(JOBS)
+$(BUILDS): build-%:
+	cmake --preset $* >/dev/null
+	cmake --build --preset $* -j$(JOBS)
 
 test: build
 	scripts/run-tests

@@ -1,6 +1,6 @@
 # LuaJIT 2.1, the Lua that many game hosts embed in place of Lua 5.1: the
 # same C API, and on Windows a cdecl lua51.dll. brovane-run runs on it for the
-# LuaJIT tests (tests/luajit).
+# LuaJIT twin of each Lua test (zelk_lua_test) and for tests/luajit.
 #   natively: target `luajit`, Debian's libluajit-5.1;
 #   on the cdecl Windows trees (win64, win32-cdecl): target `luajit_dll`,
 #   LuaJIT's own lua51.dll built by its Makefile from third_party/luajit,

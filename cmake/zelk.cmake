@@ -87,13 +87,72 @@ function(zelk_cdecl_suite)
   set_property(TEST ${ARGN} APPEND PROPERTY LABELS cdecl)
 endfunction()
 
-# A Lua test script run by brovane-run against the real library.
-function(zelk_lua_test name script)
-  add_test(NAME ${name} COMMAND brovane-run ${CMAKE_CURRENT_SOURCE_DIR}/${script} ${ARGN}
-           WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-  set_tests_properties(${name} PROPERTIES TIMEOUT 120)
-  zelk_skip_without_wine(${name})
-  zelk_cdecl_suite(${name})
+# zelk_lua_test(NAME [SCRIPT] [ARGS arg...] [HOST_ARGS arg...] [PEER]
+#               [WRAPPER command...] [LUAJIT_WRAPPER command...] [TIMEOUT seconds]
+#               [LABELS label...] [PROPERTIES name value...] [NOT_CDECL]
+#               [WORKING_DIRECTORY dir] [LUAJIT_NAME name] [LUAJIT_ONLY]
+#               [NO_LUAJIT reason])
+# A Lua test against the real library, run in bin/ (or WORKING_DIRECTORY) as
+#   [peer.py] WRAPPER... brovane-run HOST_ARGS... SCRIPT ARGS...
+# with brovane-run under Wine on Windows. SCRIPT is relative to the calling
+# folder. PEER starts the network test peer first (it appends its ports) and
+# holds the fixed ports. TIMEOUT defaults to 120 s. The test joins the cdecl
+# suite unless NOT_CDECL. Where the tree has LuaJIT, its twin luajit_NAME (or
+# LUAJIT_NAME) runs the same through brovane-run on LuaJIT, with
+# LUAJIT_WRAPPER in place of WRAPPER when given; LUAJIT_ONLY registers the
+# twin alone, NO_LUAJIT (with the reason) none.
+function(zelk_lua_test name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "PEER;NOT_CDECL;LUAJIT_ONLY"
+    "TIMEOUT;WORKING_DIRECTORY;LUAJIT_NAME;NO_LUAJIT" "ARGS;HOST_ARGS;WRAPPER;LUAJIT_WRAPPER;LABELS;PROPERTIES")
+  set(script "")
+  if(arg_UNPARSED_ARGUMENTS)
+    cmake_path(ABSOLUTE_PATH arg_UNPARSED_ARGUMENTS BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+               OUTPUT_VARIABLE script)
+    set(script ${ZELK_WINE_DRIVE}${script})
+  endif()
+  if(NOT arg_TIMEOUT)
+    set(arg_TIMEOUT 120)
+  endif()
+  if(NOT arg_WORKING_DIRECTORY)
+    set(arg_WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  endif()
+  if(NOT DEFINED arg_LUAJIT_WRAPPER)
+    set(arg_LUAJIT_WRAPPER ${arg_WRAPPER})
+  endif()
+  set(peer "")
+  if(arg_PEER)
+    set(peer ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/net/peer.py)
+    list(APPEND arg_PROPERTIES RESOURCE_LOCK net_fixed_ports)
+  endif()
+  set(tail ${arg_HOST_ARGS} ${script} ${arg_ARGS})
+  if(NOT arg_LUAJIT_ONLY)
+    add_test(NAME ${name} WORKING_DIRECTORY ${arg_WORKING_DIRECTORY}
+      COMMAND ${peer} ${arg_WRAPPER} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:brovane-run> ${tail})
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${arg_TIMEOUT} ${arg_PROPERTIES})
+    zelk_skip_without_wine(${name})
+    if(NOT arg_NOT_CDECL)
+      zelk_cdecl_suite(${name})
+    endif()
+    if(arg_LABELS)
+      set_property(TEST ${name} APPEND PROPERTY LABELS ${arg_LABELS})
+    endif()
+  endif()
+  if(NOT ZELK_LUAJIT OR DEFINED arg_NO_LUAJIT)
+    return()
+  endif()
+  set(twin luajit_${name})
+  if(arg_LUAJIT_NAME)
+    set(twin ${arg_LUAJIT_NAME})
+  endif()
+  add_test(NAME ${twin} WORKING_DIRECTORY ${arg_WORKING_DIRECTORY}
+    COMMAND ${peer} ${arg_LUAJIT_WRAPPER} ${ZELK_LUAJIT_HOST} ${tail})
+  zelk_luajit_test_properties(${twin} ${arg_TIMEOUT})
+  if(arg_PROPERTIES)
+    set_tests_properties(${twin} PROPERTIES ${arg_PROPERTIES})
+  endif()
+  if(arg_LABELS)
+    set_property(TEST ${twin} APPEND PROPERTY LABELS ${arg_LABELS})
+  endif()
 endfunction()
 
 # Absolute Unix paths reach a Windows program under Wine through drive Z:.
