@@ -93,11 +93,12 @@ class ConditionVariable {
     while (!ready()) wait(lock);
   }
 
-  template <typename Clock, typename Duration, typename Ready>
-  bool wait_until(UniqueLock& lock, const std::chrono::time_point<Clock, Duration>& until,
-                  Ready ready) {
+  // A SteadyClock time point only: std::chrono::steady_clock of the win32
+  // thread model's runtime reads the wall clock (gettimeofday).
+  template <typename Ready>
+  bool wait_until(UniqueLock& lock, SteadyClock::time_point until, Ready ready) {
     while (!ready()) {
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - SteadyClock::now());
       if (left.count() <= 0) return ready();
       const auto step = left.count() < maxStepMs ? left.count() : maxStepMs;
       waitForMs(lock, static_cast<uint32_t>(step));
@@ -114,5 +115,12 @@ class ConditionVariable {
   static constexpr int64_t maxStepMs = 24 * 3600 * 1000;  // far below any platform's "forever"
   alignas(8) unsigned char storage_[64];
 };
+
+template <typename TimePoint>
+concept TimedWaitTakes = requires(ConditionVariable& variable, UniqueLock& lock, TimePoint until) {
+  variable.wait_until(lock, until, [] { return true; });
+};
+static_assert(TimedWaitTakes<SteadyClock::time_point> &&
+              !TimedWaitTakes<std::chrono::steady_clock::time_point>);
 
 }  // namespace zelk

@@ -1,10 +1,11 @@
 // run_directory.cpp: edgame, the directory of the process's main program.
 #include "run_directory.h"
 
-#include <atomic>
+#include <new>
 
 #include "path.h"
 #include "process.h"
+#include "sync.h"
 
 namespace lumivet {
 
@@ -20,17 +21,13 @@ struct ThreadResult {
   ThreadResult* next;
 };
 
-std::atomic_flag listBusy = ATOMIC_FLAG_INIT;
 ThreadResult* results = nullptr;
 
-class ListLock {  // held for a few instructions only
- public:
-  ListLock() {
-    while (listBusy.test_and_set(std::memory_order_acquire)) {
-    }
-  }
-  ~ListLock() { listBusy.clear(std::memory_order_release); }
-};
+// Held for a few instructions only. Made at load and never destroyed: the
+// unload routine takes it, on Linux after the module's static destructors
+// when the process exits.
+alignas(zelk::Mutex) unsigned char listMutexRoom[sizeof(zelk::Mutex)];
+zelk::Mutex& listMutex = *new (listMutexRoom) zelk::Mutex;
 
 ThreadResult* nodeOf(unsigned long thread) {
   for (ThreadResult* node = results; node != nullptr; node = node->next)
@@ -41,7 +38,7 @@ ThreadResult* nodeOf(unsigned long thread) {
 // Stores answer as the thread's result; the text it held before, if any.
 char* replaceResult(unsigned long thread, char* answer) {
   {
-    ListLock lock;
+    zelk::LockGuard lock(listMutex);
     if (ThreadResult* node = nodeOf(thread)) {
       char* old = node->text;
       node->text = answer;
@@ -50,7 +47,7 @@ char* replaceResult(unsigned long thread, char* answer) {
   }
   auto* node = static_cast<ThreadResult*>(zelk::heapAlloc(sizeof(ThreadResult)));
   *node = {thread, answer, nullptr};
-  ListLock lock;
+  zelk::LockGuard lock(listMutex);
   node->next = results;
   results = node;
   return nullptr;
@@ -59,8 +56,8 @@ char* replaceResult(unsigned long thread, char* answer) {
 void freeNodes(ThreadResult* node) {
   while (node != nullptr) {
     ThreadResult* next = node->next;
-    zelk::heapFree(node->text);
-    zelk::heapFree(node);
+    zelk::heapFreeOwn(node->text);
+    zelk::heapFreeOwn(node);
     node = next;
   }
 }
@@ -79,7 +76,7 @@ const char* answerRunDirectory(const char* argument) {
   zelk::Text answer =
       zelk::sys::mainProgramPath(path, sizeof path) ? directoryOf(path) : zelk::copyText("");
   char* result = answer.release();
-  zelk::heapFree(
+  zelk::heapFreeOwn(
       replaceResult(zelk::sys::currentThreadId(), result));  // only now: never one address
   return result;
 }
@@ -88,7 +85,7 @@ void forgetThread() {
   const unsigned long thread = zelk::sys::currentThreadId();
   ThreadResult* gone = nullptr;
   {
-    ListLock lock;
+    zelk::LockGuard lock(listMutex);
     for (ThreadResult** link = &results; *link != nullptr; link = &(*link)->next) {
       if ((*link)->thread != thread) continue;
       gone = *link;
@@ -103,7 +100,7 @@ void forgetThread() {
 void releaseResult() {
   ThreadResult* all = nullptr;
   {
-    ListLock lock;
+    zelk::LockGuard lock(listMutex);
     all = results;
     results = nullptr;
   }

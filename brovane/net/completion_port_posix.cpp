@@ -12,12 +12,11 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <map>
-#include <mutex>
 #include <new>
 
 #include "completion_port.h"
+#include "sync.h"
 
 namespace brovane::net {
 
@@ -75,8 +74,8 @@ struct CompletionQueue {
 struct CompletionPort {
   int epollFd = -1;
   int wakeFd = -1;  // an eventfd: wakes the thread that polls
-  std::mutex queueMutex;
-  std::condition_variable queueReady;
+  zelk::Mutex queueMutex;
+  zelk::ConditionVariable queueReady;
   CompletionQueue queue;
   bool polling = false;  // one worker polls, the others wait on the queue
   unsigned waiting = 0;  // workers waiting on the queue
@@ -87,7 +86,7 @@ namespace {
 // Its own lock guards its operations and the arming of its interest (a
 // system call); the registry's lock guards only the table.
 struct PosixSocket {
-  std::mutex mutex;
+  zelk::Mutex mutex;
   int fd = -1;
   uintptr_t key = 0;
   CompletionPort* port = nullptr;
@@ -97,7 +96,7 @@ struct PosixSocket {
 
 // Handles are registry numbers, never reused, so a stale handle finds nothing.
 struct Registry {
-  std::mutex mutex;
+  zelk::Mutex mutex;
   std::map<SocketHandle, PosixSocket> sockets;  // entries made outside the lock
   SocketHandle nextHandle = 1;
 };
@@ -127,7 +126,7 @@ PosixSocket* find(SocketHandle handle) {
 class LockedSocket {
  public:
   explicit LockedSocket(SocketHandle handle) {
-    std::lock_guard<std::mutex> lock(registry().mutex);
+    zelk::LockGuard lock(registry().mutex);
     socket_ = find(handle);
     if (socket_ != nullptr) socket_->mutex.lock();
   }
@@ -143,30 +142,31 @@ class LockedSocket {
   PosixSocket* socket_;
 };
 
-thread_local bool pollingHere = false;
-
 void wakePoller(CompletionPort* port) {
   const uint64_t one = 1;
   [[maybe_unused]] ssize_t written = write(port->wakeFd, &one, sizeof one);
 }
 
-void queueCompletion(CompletionPort* port, const Completion& done) {
-  std::lock_guard<std::mutex> lock(port->queueMutex);
+// byPoller: this thread is the one that polls.
+void queueCompletion(CompletionPort* port, const Completion& done, bool byPoller) {
+  zelk::LockGuard lock(port->queueMutex);
   port->queue.push(done);
-  if (pollingHere) return;  // the poller takes it itself: no hand-off to another thread
+  if (byPoller) return;  // the poller takes it itself: no hand-off to another thread
   if (port->waiting > 0) {
     port->queueReady.notify_one();
-  } else if (port->polling && !pollingHere) {  // nobody else would see it
+  } else if (port->polling) {  // nobody else would see it
     wakePoller(port);
   }
 }
 
 // The operation stops being pending before its completion is queued: the
 // thread that takes the completion may start the next one at once.
-void complete(PosixSocket& socket, IoRecord*& pending, bool succeeded, uint32_t bytes) {
+void complete(PosixSocket& socket, IoRecord*& pending, bool succeeded, uint32_t bytes,
+              bool byPoller) {
   IoRecord* record = pending;
   pending = nullptr;
-  if (socket.port != nullptr) queueCompletion(socket.port, {socket.key, record, bytes, succeeded});
+  if (socket.port != nullptr)
+    queueCompletion(socket.port, {socket.key, record, bytes, succeeded}, byPoller);
 }
 
 // Interest follows the pending operations; one-shot, so one thread at a time
@@ -184,18 +184,21 @@ void rearm(PosixSocket& socket, SocketHandle handle) {
 
 bool wouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR; }
 
+// The poller's own: it found the socket ready.
 void tryReceive(PosixSocket& socket) {
   IoRecord* record = socket.pendingReceive;
   const ssize_t got = recv(socket.fd, record->bufferData, record->bufferLength, 0);
   if (got < 0 && wouldBlock()) return;
-  complete(socket, socket.pendingReceive, got >= 0, got > 0 ? static_cast<uint32_t>(got) : 0);
+  const uint32_t bytes = got > 0 ? static_cast<uint32_t>(got) : 0;
+  complete(socket, socket.pendingReceive, got >= 0, bytes, true);
 }
 
 void trySend(PosixSocket& socket) {
   IoRecord* record = socket.pendingSend;
   const ssize_t sent = send(socket.fd, record->bufferData, record->bufferLength, MSG_NOSIGNAL);
   if (sent < 0 && wouldBlock()) return;
-  complete(socket, socket.pendingSend, sent >= 0, sent > 0 ? static_cast<uint32_t>(sent) : 0);
+  const uint32_t bytes = sent > 0 ? static_cast<uint32_t>(sent) : 0;
+  complete(socket, socket.pendingSend, sent >= 0, bytes, true);
 }
 
 void handleReadiness(const epoll_event& event) {
@@ -245,9 +248,9 @@ CompletionPort* createCompletionPort() {
 void closeCompletionPort(CompletionPort* port) {
   if (port == nullptr) return;
   {
-    std::lock_guard<std::mutex> lock(registry().mutex);
+    zelk::LockGuard lock(registry().mutex);
     for (auto& [handle, socket] : registry().sockets) {
-      std::lock_guard<std::mutex> own(socket.mutex);
+      zelk::LockGuard own(socket.mutex);
       if (socket.port == port) socket.port = nullptr;
     }
   }
@@ -257,15 +260,13 @@ void closeCompletionPort(CompletionPort* port) {
 }
 
 Completion waitCompletion(CompletionPort* port) {
-  std::unique_lock<std::mutex> lock(port->queueMutex);
+  zelk::UniqueLock lock(port->queueMutex);
   for (;;) {
     if (!port->queue.empty()) return port->queue.pop();
     if (!port->polling) {
       port->polling = true;
       lock.unlock();
-      pollingHere = true;
       pollOnce(port, -1);
-      pollingHere = false;
       lock.lock();
       port->polling = false;
       // The first completion found is this thread's own; more go to a waiter.
@@ -281,23 +282,21 @@ Completion waitCompletion(CompletionPort* port) {
 // Readiness that completes nothing (a wake-up, a socket still blocked) polls
 // again until the time is up.
 bool waitCompletionFor(CompletionPort* port, unsigned timeoutMs, Completion* done) {
-  using Clock = std::chrono::steady_clock;
+  using Clock = zelk::SteadyClock;
   const Clock::time_point until = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  std::unique_lock<std::mutex> lock(port->queueMutex);
+  zelk::UniqueLock lock(port->queueMutex);
   while (port->queue.empty()) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
     if (left.count() <= 0) return false;
     if (port->polling) {  // another thread polls: wait for what it finds
       ++port->waiting;
-      port->queueReady.wait_for(lock, left);
+      port->queueReady.waitForMs(lock, static_cast<uint32_t>(left.count()));
       --port->waiting;
       continue;
     }
     port->polling = true;
     lock.unlock();
-    pollingHere = true;
     pollOnce(port, static_cast<int>(left.count()));
-    pollingHere = false;
     lock.lock();
     port->polling = false;
     if (port->queue.moreThanOne()) port->queueReady.notify_one();
@@ -307,7 +306,7 @@ bool waitCompletionFor(CompletionPort* port, unsigned timeoutMs, Completion* don
 }
 
 void postStopKey(CompletionPort* port) {
-  queueCompletion(port, {stopKey, nullptr, 0, true});
+  queueCompletion(port, {stopKey, nullptr, 0, true}, false);
   wakePoller(port);
 }
 
@@ -318,7 +317,7 @@ bool openStreamSocket(SocketHandle* handle) {
   std::map<SocketHandle, PosixSocket> made;  // the entry is allocated here
   auto entry = made.extract(made.try_emplace(0).first);
   entry.mapped().fd = fd;
-  std::lock_guard<std::mutex> lock(sockets.mutex);
+  zelk::LockGuard lock(sockets.mutex);
   entry.key() = *handle = sockets.nextHandle++;
   sockets.sockets.insert(std::move(entry));
   return true;
@@ -329,7 +328,7 @@ uint32_t parseIPv4(const char* dotted) { return inet_addr(dotted); }
 bool connectIPv4(SocketHandle handle, uint32_t address, uint16_t port) {
   int fd = -1;
   {
-    std::lock_guard<std::mutex> lock(registry().mutex);
+    zelk::LockGuard lock(registry().mutex);
     if (PosixSocket* socket = find(handle)) fd = socket->fd;
   }
   if (fd < 0 || address == INADDR_NONE) return false;
@@ -345,10 +344,10 @@ bool connectIPv4(SocketHandle handle, uint32_t address, uint16_t port) {
 }
 
 bool associateSocket(CompletionPort* port, SocketHandle handle, uintptr_t key) {
-  std::lock_guard<std::mutex> lock(registry().mutex);  // held: a send at once reads the port
+  zelk::LockGuard lock(registry().mutex);  // held: a send at once reads the port
   PosixSocket* socket = find(handle);
   if (socket == nullptr) return false;
-  std::lock_guard<std::mutex> own(socket->mutex);
+  zelk::LockGuard own(socket->mutex);
   if (socket == nullptr || port == nullptr) return false;
   fcntl(socket->fd, F_SETFL, fcntl(socket->fd, F_GETFL) | O_NONBLOCK);
   epoll_event event{};
@@ -391,7 +390,7 @@ IoStart startSend(SocketHandle handle, IoRecord* record, uint32_t* sent, bool ma
   if (!mayFinishNow) return leaveToPoller(handle, record);
   int fd = -1;
   {
-    std::lock_guard<std::mutex> lock(registry().mutex);
+    zelk::LockGuard lock(registry().mutex);
     PosixSocket* socket = find(handle);
     if (socket == nullptr || socket->port == nullptr || socket->pendingSend)
       return IoStart::refused;
@@ -412,26 +411,26 @@ void cancelOperation(SocketHandle handle, IoRecord* record) {
   const LockedSocket locked(handle);
   PosixSocket* socket = locked.get();
   if (socket == nullptr || record == nullptr) return;
-  if (socket->pendingReceive == record) complete(*socket, socket->pendingReceive, false, 0);
-  if (socket->pendingSend == record) complete(*socket, socket->pendingSend, false, 0);
+  if (socket->pendingReceive == record) complete(*socket, socket->pendingReceive, false, 0, false);
+  if (socket->pendingSend == record) complete(*socket, socket->pendingSend, false, 0, false);
   rearm(*socket, handle);
 }
 
 void shutdownSending(SocketHandle handle) {
-  std::lock_guard<std::mutex> lock(registry().mutex);
+  zelk::LockGuard lock(registry().mutex);
   if (PosixSocket* socket = find(handle)) shutdown(socket->fd, SHUT_WR);
 }
 
 void closeSocket(SocketHandle handle) {
-  std::lock_guard<std::mutex> lock(registry().mutex);
+  zelk::LockGuard lock(registry().mutex);
   PosixSocket* socket = find(handle);
   if (socket == nullptr) return;
   socket->mutex.lock();    // a thread at work on it finishes first
   socket->mutex.unlock();  // none can find it again: the registry's lock is held
   // Closing drops the descriptor from epoll without a word: what was still
   // pending completes here as failed, as on a completion port.
-  if (socket->pendingReceive) complete(*socket, socket->pendingReceive, false, 0);
-  if (socket->pendingSend) complete(*socket, socket->pendingSend, false, 0);
+  if (socket->pendingReceive) complete(*socket, socket->pendingReceive, false, 0, false);
+  if (socket->pendingSend) complete(*socket, socket->pendingSend, false, 0, false);
   if (socket->port != nullptr) epoll_ctl(socket->port->epollFd, EPOLL_CTL_DEL, socket->fd, nullptr);
   close(socket->fd);
   registry().sockets.erase(handle);

@@ -53,9 +53,8 @@ bool awaitLink(SlotLink* link, Clock::time_point until, bool alone, Ready ready)
 void endSlotBy(int32_t slot, Clock::time_point flushUntil, bool alone) {
   std::shared_ptr<SlotLink> link = linkOf(slot);
   if (link == nullptr) return;
-  const bool sentOut = awaitLink(link.get(), flushUntil, alone, [&] {
-    return link->sendInFlight == nullptr || link->receiveEnded;
-  });
+  const bool sentOut = awaitLink(link.get(), flushUntil, alone,
+                                 [&] { return link->sends.idle() || link->receiveEnded; });
   {
     zelk::LockGuard lock(link->mutex);
     if (link->receiveEnded || link->ending) return;

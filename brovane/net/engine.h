@@ -1,6 +1,6 @@
 // engine.h: the completion-port engine as its callers use it: its start and
 // stop, the connection slots, the sends and receives on them. Written in
-// three files: slots.cpp, send_queue.cpp and engine.cpp (its life).
+// four files: slots.cpp, sends.cpp, send_queue.cpp and engine.cpp (its life).
 #pragma once
 
 #include <chrono>

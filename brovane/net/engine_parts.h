@@ -1,4 +1,4 @@
-// engine_parts.h: what the engine's three files share: a slot's link, the
+// engine_parts.h: what the engine's files share: a slot's link, the
 // engine's tables, and the steps one file takes for another. Lock order:
 // slotsMutex, then a link's mutex, then whatever the platform takes.
 #pragma once
@@ -8,6 +8,7 @@
 
 #include "engine.h"
 #include "heap.h"
+#include "send_queue.h"
 #include "worker_threads.h"
 
 namespace brovane::net {
@@ -26,13 +27,11 @@ struct SlotList {
 struct SlotLink {
   explicit SlotLink(SocketHandle handle) : socket(handle) {}
   zelk::Mutex mutex;
-  zelk::ConditionVariable drained;  // no send in flight any more
+  // No send in flight any more, a start call returned, or the closed procedure ran.
+  zelk::ConditionVariable drained;
   const SocketHandle socket;
-  IoRecord* receive = nullptr;       // the posted receive, until the closed procedure
-  IoRecord* sendInFlight = nullptr;  // one send at a time keeps the wire in order
-  IoRecord* queueHead = nullptr;
-  IoRecord* queueTail = nullptr;
-  size_t unsent = 0;            // bytes of the sends in flight and queued
+  IoRecord* receive = nullptr;  // the posted receive, until the closed procedure
+  SendQueue sends;              // the sends in flight and queued
   IoRecord* posting = nullptr;  // a send whose start call has not returned yet
   bool receivePosting = false;  // the receive's start call has not returned yet
   bool ending = false;          // closeSlotSocket asked for the end
@@ -41,6 +40,11 @@ struct SlotLink {
   // frame answers it, and leaves at once too.
   std::atomic<bool> heardFromPeer{true};
   bool receiveEnded = false;  // the closed procedure has run
+
+  // The slot's last operation has ended: the closed procedure has run and no
+  // send is in flight. Asked under the mutex by each of the two right after
+  // its own end, so exactly one finds it true, and frees the slot.
+  bool operationsEnded() const { return receiveEnded && sends.idle(); }
 };
 
 // A port and pool that a stop left to workers still running (stuck in a
@@ -74,7 +78,7 @@ extern std::atomic<bool> callbacksOff;  // the library is ending: nobody reads t
 
 inline bool validSlot(int32_t slot) { return slot >= 1 && slot <= slotCount; }
 
-// slots.cpp: the slot table and the receive side.
+// slots.cpp: the slot table, the receive side and the closed procedure.
 std::shared_ptr<SlotLink> linkOf(int32_t slot);
 void freeSlot(int32_t slot);  // the slot's last operation has ended
 void callSlot(int32_t slot, uint32_t event, IoRecord* record, uint32_t bytes);
@@ -85,19 +89,7 @@ void postReceive(int32_t slot, IoRecord* record);
 void finishReceive(int32_t slot, IoRecord* record, const Completion& done);
 void closeConnection(int32_t slot, IoRecord* record);  // the closed procedure
 
-// send_queue.cpp: records and the ordered sends.
-IoRecord* newRecord(size_t blockSize);  // zeroed record, block left to the caller
-size_t queueBytes(const IoRecord* record);
-void releaseQueue(IoRecord* record);
-// Who starts a send: the script with its new frame on an idle connection,
-// or a worker going on with the queue. A worker's send, a large frame, or
-// a frame that answers data from the peer goes to the system at once; the
-// script's other small frames (a run of them with nothing heard between)
-// are left to the workers, so that the frames sent meanwhile leave with the
-// next send, together.
-enum class SendFrom { script, worker };
-inline constexpr size_t directSendBytes = 1024;  // frames this long are sent at once
-int postSend(int32_t slot, IoRecord* record, SendFrom from);
+// sends.cpp: the ordered sends, through the link's SendQueue (send_queue.h).
 void finishSend(int32_t slot, IoRecord* record, const Completion& done);
 
 }  // namespace brovane::net

@@ -221,11 +221,9 @@ void closeConnection(int32_t slot, IoRecord* record) {
     link->receive = nullptr;
     // Released here, under the lock: the send in flight may end the slot
     // as soon as the lock is free, and a freed slot owns no records.
-    link->unsent -= queueBytes(link->queueHead);
-    releaseQueue(link->queueHead);
-    link->queueHead = link->queueTail = nullptr;
-    lastOperation = link->sendInFlight == nullptr;
-    if (!lastOperation) cancelOperation(link->socket, link->sendInFlight);
+    link->sends.dropQueued();
+    lastOperation = link->operationsEnded();
+    if (!lastOperation) cancelOperation(link->socket, link->sends.inFlight());
     link->drained.notify_all();
   }
   // Told after the connection stopped taking sends: a script that sees the

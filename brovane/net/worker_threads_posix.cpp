@@ -3,18 +3,17 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 #include <vector>
 
+#include "sync.h"
 #include "worker_threads.h"
 
 namespace brovane::net {
 
 struct WorkerPool {
-  std::mutex mutex;
-  std::condition_variable ended;
+  zelk::Mutex mutex;
+  zelk::ConditionVariable ended;
   unsigned running = 0;
   std::vector<std::thread> threads;
 };
@@ -25,13 +24,13 @@ void* moduleReference = nullptr;
 
 void runWorker(WorkerPool* pool, void (*routine)()) {
   routine();
-  std::lock_guard<std::mutex> lock(pool->mutex);
+  zelk::LockGuard lock(pool->mutex);
   --pool->running;
   pool->ended.notify_all();
 }
 
 bool isWorkerOf(WorkerPool* pool) {
-  std::lock_guard<std::mutex> lock(pool->mutex);
+  zelk::LockGuard lock(pool->mutex);
   for (const std::thread& thread : pool->threads)
     if (thread.get_id() == std::this_thread::get_id()) return true;
   return false;
@@ -49,7 +48,7 @@ WorkerPool* startWorkerPool(unsigned count, void (*routine)()) {
   pool->threads.reserve(count);  // nothing is allocated under the pool's lock
   for (unsigned i = 0; i < count; ++i) {
     try {
-      std::lock_guard<std::mutex> lock(pool->mutex);
+      zelk::LockGuard lock(pool->mutex);
       pool->threads.emplace_back(runWorker, pool, routine);
       ++pool->running;
     } catch (...) {  // a thread that cannot be made: fewer workers
@@ -68,7 +67,7 @@ PoolEnd stopWorkerPool(WorkerPool* pool, unsigned timeoutMs) {
   const unsigned stillRunning = fromWorker ? 1 : 0;
   bool othersEnded = false;
   {
-    std::unique_lock<std::mutex> lock(pool->mutex);
+    zelk::UniqueLock lock(pool->mutex);
     othersEnded = pool->ended.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                        [&] { return pool->running == stillRunning; });
   }
