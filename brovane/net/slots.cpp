@@ -25,7 +25,6 @@ void raise(const SlotEvents& to, uint32_t event, IoRecord* record, uint32_t byte
   to.callback(to.value, event, reinterpret_cast<uintptr_t>(record), bytes);
 }
 
-// Under slotsMutex.
 // The lowest free slot, or 0 when all are taken; under slotsMutex. The
 // search starts above the slots known to be taken, so filling the table
 // costs no more than a pass over it.
