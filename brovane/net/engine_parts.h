@@ -30,12 +30,12 @@ struct SlotLink {
   // No send in flight any more, a start call returned, or the closed procedure ran.
   zelk::ConditionVariable drained;
   const SocketHandle socket;
-  IoRecord* receive = nullptr;  // the posted receive, until the closed procedure
-  SendQueue sends;              // the sends in flight and queued
-  IoRecord* posting = nullptr;  // a send whose start call has not returned yet
-  bool receivePosting = false;  // the receive's start call has not returned yet
-  bool ending = false;          // closeSlotSocket asked for the end
-  bool sendingEnded = false;    // our end is sent: the end lingers for the peer's
+  IoRecord* receive = nullptr;         // the posted receive, until the closed procedure
+  SendQueue sends;                     // the sends in flight and queued
+  IoRecord* posting = nullptr;         // a send whose start call has not returned yet
+  IoRecord* receivePosting = nullptr;  // the same for the receive
+  bool ending = false;                 // closeSlotSocket asked for the end
+  bool sendingEnded = false;           // our end is sent: the end lingers for the peer's
   // Data came since the script's last frame that went out at once: its next
   // frame answers it, and leaves at once too.
   std::atomic<bool> heardFromPeer{true};
@@ -87,6 +87,10 @@ bool heldByAnEndedThread(int32_t slot);
 bool waitForFreeSlots(Clock::time_point until);
 void postReceive(int32_t slot, IoRecord* record);
 void finishReceive(int32_t slot, IoRecord* record, const Completion& done);
+// An operation can complete before the call that started it has returned,
+// and that call may still read the record (Wine's WSASend and WSARecv do):
+// its completion waits for that call before reusing or releasing the record.
+void awaitStartReturned(IoRecord* record);
 void closeConnection(int32_t slot, IoRecord* record);  // the closed procedure
 
 // sends.cpp: the ordered sends, through the link's SendQueue (send_queue.h).

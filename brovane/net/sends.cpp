@@ -54,14 +54,6 @@ IoStart startSendUnlessEnded(IoRecord* record, uint32_t* sent, bool mayFinishNow
   return start;
 }
 
-// A send can complete before the call that started it has returned, and
-// that call may still read the record (Wine's WSASend does): wait for it.
-void awaitStartReturned(IoRecord* record) {
-  SlotLink* link = record->link;
-  zelk::UniqueLock lock(link->mutex);
-  link->drained.wait(lock, [&] { return link->posting != record; });
-}
-
 // Starts record, the slot's send in flight, and goes on with the records
 // queued behind it for as long as each finishes at once: 1 when accepted.
 int postSend(int32_t slot, IoRecord* record, SendLeaves leaves) {

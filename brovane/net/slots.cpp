@@ -74,7 +74,7 @@ bool heldByAnEndedThread(int32_t slot) {
   if (link == nullptr) return false;
   zelk::UniqueLock lock(link->mutex, std::try_to_lock);
   // or it ended inside a start call
-  return !lock.owns_lock() || link->posting != nullptr || link->receivePosting;
+  return !lock.owns_lock() || link->posting != nullptr || link->receivePosting != nullptr;
 }
 
 bool waitForFreeSlots(Clock::time_point until) {
@@ -179,13 +179,13 @@ void postReceive(int32_t slot, IoRecord* record) {
   {
     zelk::LockGuard lock(link->mutex);
     refused = link->ending;
-    link->receivePosting = !refused;
+    link->receivePosting = refused ? nullptr : record;
   }
   if (!refused) {
     refused = startReceive(link->socket, record) == IoStart::refused;
     if (auto hold = receiveStartHold.load()) hold();
     zelk::LockGuard lock(link->mutex);
-    link->receivePosting = false;
+    link->receivePosting = nullptr;
     link->drained.notify_all();
     // After the closed procedure the record is gone, and so is the receive.
     if (!refused && link->ending && !link->receiveEnded) cancelOperation(link->socket, record);
@@ -193,14 +193,15 @@ void postReceive(int32_t slot, IoRecord* record) {
   if (refused) closeConnection(slot, record);
 }
 
-// A receive can complete before the call that started it has returned, and
-// that call may still read the record (Wine's WSARecv does): it is waited for
-// before the record is reused or released.
+void awaitStartReturned(IoRecord* record) {
+  SlotLink* link = record->link;
+  zelk::UniqueLock lock(link->mutex);
+  link->drained.wait(lock,
+                     [&] { return link->posting != record && link->receivePosting != record; });
+}
+
 void finishReceive(int32_t slot, IoRecord* record, const Completion& done) {
-  {
-    zelk::UniqueLock lock(record->link->mutex);
-    record->link->drained.wait(lock, [&] { return !record->link->receivePosting; });
-  }
+  awaitStartReturned(record);
   if (!done.succeeded || done.bytes == 0) {  // failed, or the peer's orderly end
     closeConnection(slot, record);
     return;
