@@ -87,18 +87,25 @@ void disconnect() {
   stopEngine(until.stop);
 }
 
+// The chunk that has come, if any. Found nothing: a script that polls in a
+// loop gives its core to whoever delivers its answer (the peer, a worker),
+// then receives on this thread what has come meanwhile, since a worker may
+// not get a core soon.
+bool takeChunk(zelk::Bytes* chunk, uint64_t* serial) {
+  if (client->lastPacket.take(chunk, serial)) return true;
+  zelk::yieldThread();
+  zelk::UniqueLock life(client->lifeMutex, std::try_to_lock);  // no stop meanwhile
+  return life.owns_lock() && brovane::net::handleReadyCompletion() &&
+         client->lastPacket.take(chunk, serial);
+}
+
 // A chunk that Lua has no room for waits for the next call; Lua's error is
 // raised after.
 int getPacket(lua_State* L) {
   ScriptBridge bridge(L);
   zelk::Bytes chunk;
   uint64_t serial = 0;
-  if (!client->lastPacket.take(&chunk, &serial)) {
-    // A script that polls in a loop gives its core to the thread that
-    // delivers its answer, which may be waiting for one.
-    zelk::yieldThread();
-    return 0;
-  }
+  if (!takeChunk(&chunk, &serial)) return 0;
   const auto* bytes = reinterpret_cast<const char*>(chunk.data.get());
   const void* zero = std::memchr(bytes, 0, chunk.length);  // the text ends there
   const size_t length = zero != nullptr ? static_cast<const char*>(zero) - bytes : chunk.length;

@@ -62,6 +62,13 @@ Completion waitCompletion(CompletionPort* port);  // blocks without a time-out
 // takes the completions itself while no worker runs.
 bool waitCompletionFor(CompletionPort* port, unsigned timeoutMs, Completion* done);
 void postStopKey(CompletionPort* port);
+// A completion that is ready now, taken without waiting and never a stop
+// key: for a script thread that polls, so that its answer need not wait for
+// a worker to get a core. Only where takesReadyCompletions: on Windows the
+// port's threads take all, since I/O must not be started from a host's
+// thread that may end while it is pending.
+extern const bool takesReadyCompletions;
+bool takeReadyCompletion(CompletionPort* port, Completion* done);
 
 bool openStreamSocket(SocketHandle* socket);                             // an overlapped TCP socket
 bool connectIPv4(SocketHandle socket, uint32_t address, uint16_t port);  // blocking

@@ -43,6 +43,7 @@ struct CompletionQueue {
   unsigned stopKeys = 0;
 
   bool empty() const { return head == nullptr && stopKeys == 0; }
+  bool holdsRecord() const { return head != nullptr; }
   bool moreThanOne() const {
     return (head != nullptr ? 1 : 0) + (head != tail ? 1 : 0) + stopKeys > 1;
   }
@@ -77,8 +78,9 @@ struct CompletionPort {
   zelk::Mutex queueMutex;
   zelk::ConditionVariable queueReady;
   CompletionQueue queue;
-  bool polling = false;  // one worker polls, the others wait on the queue
-  unsigned waiting = 0;  // workers waiting on the queue
+  bool polling = false;                    // one worker polls, the others wait on the queue
+  unsigned waiting = 0;                    // workers waiting on the queue
+  std::atomic<int64_t> scriptPolledAt{0};  // SteadyClock nanoseconds: see waitAside
 };
 
 namespace {
@@ -147,16 +149,21 @@ void wakePoller(CompletionPort* port) {
   [[maybe_unused]] ssize_t written = write(port->wakeFd, &one, sizeof one);
 }
 
-// byPoller: this thread is the one that polls.
-void queueCompletion(CompletionPort* port, const Completion& done, bool byPoller) {
-  zelk::LockGuard lock(port->queueMutex);
-  port->queue.push(done);
-  if (byPoller) return;  // the poller takes it itself: no hand-off to another thread
+// Under the queue's lock: a completion waits for a worker.
+void tellAWorker(CompletionPort* port) {
   if (port->waiting > 0) {
     port->queueReady.notify_one();
   } else if (port->polling) {  // nobody else would see it
     wakePoller(port);
   }
+}
+
+// byPoller: this thread is the one that polls.
+void queueCompletion(CompletionPort* port, const Completion& done, bool byPoller) {
+  zelk::LockGuard lock(port->queueMutex);
+  port->queue.push(done);
+  if (byPoller) return;  // the poller takes it itself: no hand-off to another thread
+  tellAWorker(port);
 }
 
 // The operation stops being pending before its completion is queued: the
@@ -212,6 +219,15 @@ void handleReadiness(const epoll_event& event) {
   rearm(*socket, event.data.u64);
 }
 
+// Not the poller's: its wake-up is left readable for the poller.
+bool popRecord(CompletionPort* port, Completion* done) {
+  zelk::LockGuard lock(port->queueMutex);
+  if (!port->queue.holdsRecord()) return false;
+  *done = port->queue.pop();
+  if (!port->queue.empty()) tellAWorker(port);  // what this thread leaves
+  return true;
+}
+
 void pollOnce(CompletionPort* port, int timeoutMs) {
   epoll_event events[64];
   const int count = epoll_wait(port->epollFd, events, 64, timeoutMs);
@@ -259,10 +275,38 @@ void closeCompletionPort(CompletionPort* port) {
   delete port;
 }
 
+namespace {
+
+// A script that polls takes the readiness itself: a worker woken by the same
+// readiness would only race it for a core. For a moment after each poll the
+// worker that would poll waits on the queue instead, where it sees what the
+// script leaves; then it polls again, so nothing waits long on a script that
+// stopped.
+constexpr int64_t asideNs = 1000000;
+
+bool aScriptPolls(const CompletionPort* port) {
+  const int64_t now = zelk::SteadyClock::now().time_since_epoch().count();
+  return now - port->scriptPolledAt.load(std::memory_order_relaxed) < asideNs;
+}
+
+void waitAside(CompletionPort* port, zelk::UniqueLock& lock) {
+  port->polling = true;  // the role is held: the others keep waiting untimed
+  ++port->waiting;
+  port->queueReady.waitForMs(lock, asideNs / 1000000);
+  --port->waiting;
+  port->polling = false;
+}
+
+}  // namespace
+
 Completion waitCompletion(CompletionPort* port) {
   zelk::UniqueLock lock(port->queueMutex);
   for (;;) {
     if (!port->queue.empty()) return port->queue.pop();
+    if (!port->polling && aScriptPolls(port)) {
+      waitAside(port, lock);
+      continue;
+    }
     if (!port->polling) {
       port->polling = true;
       lock.unlock();
@@ -303,6 +347,21 @@ bool waitCompletionFor(CompletionPort* port, unsigned timeoutMs, Completion* don
   }
   *done = port->queue.pop();
   return true;
+}
+
+const bool takesReadyCompletions = true;
+
+// The socket's one-shot interest gives its readiness to one thread only:
+// the worker that polls finds nothing and sleeps on.
+bool takeReadyCompletion(CompletionPort* port, Completion* done) {
+  port->scriptPolledAt.store(zelk::SteadyClock::now().time_since_epoch().count(),
+                             std::memory_order_relaxed);
+  if (popRecord(port, done)) return true;
+  epoll_event events[8];
+  const int count = epoll_wait(port->epollFd, events, 8, 0);
+  for (int i = 0; i < count; ++i)
+    if (events[i].data.u64 != 0) handleReadiness(events[i]);
+  return count > 0 && popRecord(port, done);
 }
 
 void postStopKey(CompletionPort* port) {

@@ -95,6 +95,9 @@ bool waitCompletionFor(CompletionPort* port, unsigned timeoutMs, Completion* don
   return true;
 }
 
+const bool takesReadyCompletions = false;
+bool takeReadyCompletion(CompletionPort*, Completion*) { return false; }
+
 void postStopKey(CompletionPort* port) {
   PostQueuedCompletionStatus(port->handle, 0, stopKey, nullptr);
 }

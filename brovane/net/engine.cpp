@@ -82,6 +82,13 @@ void workerLoop() {
 
 bool engineRunning() { return engine != nullptr && engine->running; }
 
+bool handleReadyCompletion() {
+  Completion done;
+  if (!engineRunning() || !takeReadyCompletion(engine->completionPort, &done)) return false;
+  handleCompletion(done);
+  return true;
+}
+
 int startEngine() {
   if (engine == nullptr) return 0;
   if (engine->running) return 1;

@@ -32,6 +32,9 @@ using EventCallback = void(ZELK_STDCALL*)(uint32_t value, uint32_t event, uintpt
 void createEngineTables();   // load: the slot tables, all free
 void releaseEngineTables();  // unload: left alone while the engine runs
 bool engineRunning();
+// A completion ready now handled on this thread, as a worker would; false
+// when none was. The caller keeps the engine from stopping meanwhile.
+bool handleReadyCompletion();
 
 int startEngine();                        // 1 when running afterwards
 int stopEngine();                         // 0 when it was not running, else 1
