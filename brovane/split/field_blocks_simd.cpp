@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #include <atomic>
+#include <cstdint>
 
 #include "simd/simd_level.h"
 #include "split/field_blocks.h"
@@ -91,20 +92,37 @@ size_t countSse2(const unsigned char* bytes, size_t blocks, unsigned char byte, 
   return blocks;
 }
 
-// The count runs in registers, in words of the target's width: a 32-bit
-// target takes each block as two 32-bit words instead of emulating 64-bit
-// arithmetic.
+// trailBits of the low 64-bit lane, in a vector register: a 32-bit target
+// has no 64-bit word, and two 32-bit words in a row would double the chain
+// of carries from block to block, which bounds the count's speed.
+SIMD_INLINE(sse2) __m128i trailBitsOfLane(__m128i high, __m128i* carry) {
+  const __m128i oddBits = _mm_set1_epi32(static_cast<int>(0xAAAAAAAAu));
+  const __m128i mayLead = _mm_andnot_si128(*carry, high);
+  const __m128i leadsAndTrails = _mm_xor_si128(
+      _mm_sub_epi64(_mm_or_si128(_mm_slli_epi64(mayLead, 1), oddBits), mayLead), oddBits);
+  const __m128i trails = _mm_xor_si128(leadsAndTrails, _mm_or_si128(high, *carry));
+  *carry = _mm_srli_epi64(_mm_and_si128(leadsAndTrails, high), 63);
+  return trails;
+}
+
+// The count runs in registers, in words of the target's width; a 32-bit
+// target takes each block's trail bits in a vector register.
 SIMD_TARGET(avx2)
 size_t countAvx2(const unsigned char* bytes, size_t blocks, unsigned char byte, uint64_t limit,
                  BlockCount* count) {
   const __m256i wanted = _mm256_set1_epi8(static_cast<char>(byte));
-  uint64_t total = count->total;
+  // In words of the target's width: one call adds at most 64 per block.
+  const uint64_t left = limit - count->total;
+  const size_t room = left < SIZE_MAX ? static_cast<size_t>(left) : SIZE_MAX;
+  size_t added = 0;
   size_t end = count->end;
   size_t carry = static_cast<size_t>(count->carry);
-  size_t b = 0;
-  for (; b < blocks; ++b) {
-    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 64 * b));
-    const __m256i upper = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 64 * b + 32));
+  __m128i carryLane = _mm_cvtsi32_si128(static_cast<int>(carry));  // 32-bit targets' carry
+  // A pointer, not an index: a 32-bit target has too few registers for both.
+  const unsigned char* block = bytes;
+  for (const unsigned char* const stop = bytes + 64 * blocks; block != stop; block += 64) {
+    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block));
+    const __m256i upper = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block + 32));
     const auto equalLow =
         static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, wanted)));
     const auto equalUpper =
@@ -112,6 +130,7 @@ size_t countAvx2(const unsigned char* bytes, size_t blocks, unsigned char byte, 
     const auto highLow = static_cast<uint32_t>(_mm256_movemask_epi8(low));
     const auto highUpper = static_cast<uint32_t>(_mm256_movemask_epi8(upper));
     size_t next = carry, here = 0, last = 0;  // last: just past the block's last separator
+    __m128i nextLane = carryLane;
     if constexpr (sizeof(size_t) >= 8) {
       uint64_t wide = carry;
       const uint64_t separators = (uint64_t{equalLow} | uint64_t{equalUpper} << 32) &
@@ -120,10 +139,12 @@ size_t countAvx2(const unsigned char* bytes, size_t blocks, unsigned char byte, 
       here = static_cast<size_t>(__builtin_popcountll(separators));
       if (separators) last = 64 - static_cast<size_t>(__builtin_clzll(separators));
     } else {
-      uint32_t word = static_cast<uint32_t>(carry);
-      const uint32_t separatorsLow = equalLow & ~trailBits(highLow, &word);
-      const uint32_t separatorsUpper = equalUpper & ~trailBits(highUpper, &word);
-      next = word;
+      const __m128i high = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(highLow)),
+                                              _mm_cvtsi32_si128(static_cast<int>(highUpper)));
+      const __m128i trails = trailBitsOfLane(high, &nextLane);
+      const uint32_t separatorsLow = equalLow & ~static_cast<uint32_t>(_mm_cvtsi128_si32(trails));
+      const uint32_t separatorsUpper =
+          equalUpper & ~static_cast<uint32_t>(_mm_extract_epi32(trails, 1));
       here = static_cast<size_t>(__builtin_popcount(separatorsLow) +
                                  __builtin_popcount(separatorsUpper));
       if (separatorsUpper)
@@ -131,16 +152,17 @@ size_t countAvx2(const unsigned char* bytes, size_t blocks, unsigned char byte, 
       else if (separatorsLow)
         last = 32 - static_cast<size_t>(__builtin_clz(separatorsLow));
     }
-    if (here > limit - total) break;
-    total += here;
+    if (here > room - added) break;
+    added += here;
     carry = next;
-    if (last) end = 64 * b + last;
+    carryLane = nextLane;
+    if (last) end = static_cast<size_t>(block - bytes) + last;
   }
   _mm256_zeroupper();
-  count->total = total;
+  count->total += added;
   count->end = end;
-  count->carry = carry;
-  return b;
+  count->carry = sizeof(size_t) >= 8 ? carry : static_cast<uint32_t>(_mm_cvtsi128_si32(carryLane));
+  return static_cast<size_t>(block - bytes) / 64;
 }
 
 std::atomic<int> detectedLevel{-1};
