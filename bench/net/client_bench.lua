@@ -41,8 +41,9 @@ local function compare(label, count, payload, unit, goal)
     if unit == "MB/s" then return bytes / 1e6 / (ms / 1000) end
     return count / (ms / 1000)
   end
-  print(string.format("%-28s Brovane %10.1f %s   LuaSocket %10.1f %s   ratio %.2f (goal >= %g)",
-    label, figure(ours), unit, figure(theirs), unit, theirs / ours, goal))
+  print(string.format("%-28s Brovane %10.1f %s   LuaSocket %10.1f %s   ratio %.2f (goal >= %g)%s",
+    label, figure(ours), unit, figure(theirs), unit, theirs / ours, goal,
+    theirs / ours >= goal and "" or "  MISSED"))
 end
 
 compare("frames, 3-byte payload", 200000, "abc", "frames/s", 5)
