@@ -94,8 +94,9 @@ size_t countSse2(const unsigned char* bytes, size_t blocks, unsigned char byte, 
 
 // trailBits of the low 64-bit lane, in a vector register: a 32-bit target
 // has no 64-bit word, and two 32-bit words in a row would double the chain
-// of carries from block to block, which bounds the count's speed.
-SIMD_INLINE(sse2) __m128i trailBitsOfLane(__m128i high, __m128i* carry) {
+// of carries from block to block, which bounds the count's speed. Unused
+// where size_t is 64 bits, hence maybe_unused.
+[[maybe_unused]] SIMD_INLINE(sse2) __m128i trailBitsOfLane(__m128i high, __m128i* carry) {
   const __m128i oddBits = _mm_set1_epi32(static_cast<int>(0xAAAAAAAAu));
   const __m128i mayLead = _mm_andnot_si128(*carry, high);
   const __m128i leadsAndTrails = _mm_xor_si128(
