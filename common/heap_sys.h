@@ -9,6 +9,8 @@ namespace zelk::sys {
 void* heapAllocZeroed(size_t size);  // null when refused
 void* heapAllocRaw(size_t size);     // null when refused; contents undefined
 void heapRelease(void* block);
+void* pagesAllocZeroed(size_t size);  // whole pages of the system; null when refused
+void pagesRelease(void* block, size_t size);
 bool isReadable(const void* address, size_t count);
 
 struct ModuleBounds {

@@ -1,5 +1,6 @@
 // heap_sys_posix.cpp: C heap, image bounds and readability on Linux.
 #include <link.h>
+#include <sys/mman.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -15,6 +16,13 @@ void* heapAllocZeroed(size_t size) { return std::calloc(1, size); }
 void* heapAllocRaw(size_t size) { return std::malloc(size); }
 
 void heapRelease(void* block) { std::free(block); }
+
+void* pagesAllocZeroed(size_t size) {
+  void* block = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return block == MAP_FAILED ? nullptr : block;
+}
+
+void pagesRelease(void* block, size_t size) { munmap(block, size); }
 
 bool isReadable(const void* address, size_t count) {
   // Reading our own memory through the kernel reports EFAULT instead of

@@ -15,6 +15,12 @@ void* heapAllocRaw(size_t size) { return HeapAlloc(processHeap(), 0, size); }
 
 void heapRelease(void* block) { HeapFree(processHeap(), 0, block); }
 
+void* pagesAllocZeroed(size_t size) {
+  return VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void pagesRelease(void* block, size_t) { VirtualFree(block, 0, MEM_RELEASE); }
+
 bool isReadable(const void* address, size_t count) { return !IsBadReadPtr(address, count); }
 
 ModuleBounds ownModuleBounds() {

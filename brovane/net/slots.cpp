@@ -1,6 +1,7 @@
 // slots.cpp: the connection slots: their tables, claims and frees, the
 // receive that each connection keeps posted, and the closed procedure.
 #include <algorithm>
+#include <new>
 
 #include "engine_parts.h"
 #include "heap.h"
@@ -95,13 +96,16 @@ SlotList slotsInUse() {
   return list;
 }
 
+// The tables are megabytes: in pages of their own, so that an unload gives
+// them back to the system.
 void createEngineTables() {
-  if (engine == nullptr) engine = new EngineState;
+  if (engine == nullptr) engine = new (zelk::pagesAlloc(sizeof(EngineState))) EngineState;
 }
 
 void releaseEngineTables() {
   if (engine == nullptr || engine->running) return;  // workers may still read them
-  delete engine;
+  engine->~EngineState();
+  zelk::pagesFree(engine, sizeof(EngineState));
   engine = nullptr;
 }
 
