@@ -54,13 +54,13 @@ void* heapAllocUncleared(size_t size) {
 void* heapAllocOrNull(size_t size) { return rawOrNull(size); }
 
 void* pagesAlloc(size_t size) {
-  void* block = refusedBySeam() ? nullptr : sys::pagesAllocZeroed(size == 0 ? 1 : size);
+  void* block = refusedBySeam() ? nullptr : sys::pagesAllocZeroed(size);
   if (block == nullptr) fatalOutOfMemory();
   return block;
 }
 
 void pagesFree(void* block, size_t size) {
-  if (block != nullptr) sys::pagesRelease(block, size == 0 ? 1 : size);
+  if (block != nullptr) sys::pagesRelease(block, size);
 }
 
 void refuseAllocationNumber(long number) {

@@ -31,12 +31,10 @@ void heapFreeOwn(void* block);
 // connect failed): null when refused, and no box.
 void* heapAllocOrNull(size_t size);
 
-// Zero-filled pages straight from the system, for a large block that lives
-// as long as a load: its free gives them all back, whatever the host's
-// allocator would keep of a heap block that size (glibc keeps a freed one
-// in its heap for the next, so each reload could leave megabytes behind).
-// A refusal ends the process as heapAlloc's does.
-void* pagesAlloc(size_t size);
+// Zero-filled pages from the system for a large block that lives as long as
+// a load: its free gives them back, where a host's allocator may keep a big
+// freed heap block. A refusal ends the process as heapAlloc's does.
+void* pagesAlloc(size_t size);             // size above 0
 void pagesFree(void* block, size_t size);  // null: nothing
 
 // The allocation seam: every allocation above, and the library's operator
