@@ -17,12 +17,24 @@ void* heapAllocRaw(size_t size) { return std::malloc(size); }
 
 void heapRelease(void* block) { std::free(block); }
 
-void* pagesAllocZeroed(size_t size) {
-  void* block = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  return block == MAP_FAILED ? nullptr : block;
+// The leak checker scans the heap, stacks and globals only; it is told of
+// our own pages, which hold pointers too. Null when no sanitizer is linked.
+extern "C" {
+[[gnu::weak]] void __lsan_register_root_region(const void* block, size_t size);
+[[gnu::weak]] void __lsan_unregister_root_region(const void* block, size_t size);
 }
 
-void pagesRelease(void* block, size_t size) { munmap(block, size); }
+void* pagesAllocZeroed(size_t size) {
+  void* block = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (block == MAP_FAILED) return nullptr;
+  if (__lsan_register_root_region != nullptr) __lsan_register_root_region(block, size);
+  return block;
+}
+
+void pagesRelease(void* block, size_t size) {
+  if (__lsan_unregister_root_region != nullptr) __lsan_unregister_root_region(block, size);
+  munmap(block, size);
+}
 
 bool isReadable(const void* address, size_t count) {
   // Reading our own memory through the kernel reports EFAULT instead of
