@@ -8,8 +8,7 @@ namespace brovane::net {
 int32_t openSlot(uint32_t value, EventCallback callback, const char* address, int32_t port) {
   IoRecord* receive = nullptr;
   const int32_t slot = connectSlot(value, callback, address, port, &receive);
-  if (slot != 0) attachSlot(slot, receive);
-  return slot;
+  return slot != 0 && attachSlot(slot, receive) ? slot : 0;
 }
 
 int32_t connectSlot(uint32_t value, EventCallback callback, const char* address, int32_t port,
@@ -47,8 +46,9 @@ int ClientConnection::open(const char* address, int32_t port, EventCallback call
   if (connectionId_ == 0) return 0;
   // Held before the first receive: data or an end that comes at once is
   // this connection's news, not a stale slot's.
-  attachSlot(connectionId_, receive);
-  return 1;
+  if (attachSlot(connectionId_, receive)) return 1;
+  connectionId_ = 0;
+  return 0;
 }
 
 void ClientConnection::close() { closeBy(endDeadlinesFrom(Clock::now()).flush); }

@@ -31,6 +31,7 @@ struct SlotLink {
   zelk::ConditionVariable drained;
   const SocketHandle socket;
   IoRecord* receive = nullptr;         // the posted receive, until the closed procedure
+  bool attached = false;               // on the port, connected: sends may start
   SendQueue sends;                     // the sends in flight and queued
   IoRecord* posting = nullptr;         // a send whose start call has not returned yet
   IoRecord* receivePosting = nullptr;  // the same for the receive

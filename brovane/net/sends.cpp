@@ -115,7 +115,7 @@ int sendPieces(int32_t slot, std::initializer_list<SendPiece> pieces) {
     zelk::LockGuard lock(link->mutex);
     // Refused like a send the system refuses: the connection stays, and
     // nothing accepted before is dropped.
-    if (link->ending || link->sendingEnded || link->receiveEnded ||
+    if (!link->attached || link->ending || link->sendingEnded || link->receiveEnded ||
         !link->sends.append(pieces, total, slot, link.get()))
       return 0;
     start = link->sends.startIfIdle();

@@ -135,17 +135,24 @@ int32_t claimSlot(uint32_t value, EventCallback callback, SocketHandle socket) {
 
 void abandonSlot(int32_t slot) { freeSlot(slot); }
 
+// A send started before the socket is on the port would end with no
+// completion, and hold every frame queued behind it: none starts before.
 bool attachSlot(int32_t slot, IoRecord* receive) {
   std::shared_ptr<SlotLink> link = linkOf(slot);
-  if (link == nullptr) return false;
+  if (link == nullptr ||
+      !associateSocket(engine->completionPort, link->socket, static_cast<uintptr_t>(slot))) {
+    releaseReceiveRecord(receive);
+    if (link != nullptr) abandonSlot(slot);
+    return false;
+  }
   receive->operation = receiveOperation;
   receive->slot = slot;
   receive->link = link.get();
   {
     zelk::LockGuard lock(link->mutex);
     link->receive = receive;
+    link->attached = true;
   }
-  associateSocket(engine->completionPort, link->socket, static_cast<uintptr_t>(slot));
   postReceive(slot, receive);
   return true;
 }

@@ -359,6 +359,30 @@ TEST_F(EngineTest, FailedOpensLeaveNoSlot) {
   EXPECT_EQ(net::sendOnSlot(7, reinterpret_cast<const uint8_t*>("x"), 1), 0);  // a free slot
 }
 
+// Between the claim of a slot and its attachment to the port another thread
+// may already send on it (连接 publishes the slot first): a send started
+// then would end with no completion, and every frame after it would wait
+// behind it for good. Such sends are refused; once attached, all go out.
+TEST_F(EngineTest, NoSendStartsBeforeTheSlotIsAttached) {
+  nettest::Listener listener;
+  net::IoRecord* receive = nullptr;
+  const int32_t slot = net::connectSlot(0, recordEvent, "127.0.0.1", listener.port(), &receive);
+  ASSERT_NE(slot, 0);
+  ASSERT_TRUE(listener.accept());
+  const auto send = [&](const char* text) {
+    return net::sendOnSlot(slot, reinterpret_cast<const uint8_t*>(text), std::strlen(text));
+  };
+  EXPECT_EQ(send("early "), 0);
+  EXPECT_EQ(send("too early "), 0);
+  ASSERT_TRUE(net::attachSlot(slot, receive));
+  std::string sent;
+  for (const char* text : {"one ", "two ", "three"}) {
+    EXPECT_EQ(send(text), 1) << text;
+    sent += text;
+  }
+  EXPECT_EQ(listener.receive(sent.size()), sent);
+}
+
 // What 发送数据 writes: each frame's bytes as the peer reads them.
 TEST_F(EngineTest, FramesOnTheWire) {
   const struct {

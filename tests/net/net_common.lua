@@ -60,7 +60,7 @@ function M.ask(text, ms)
   while M.take(0) do end  -- nothing stale
   M.check(M.command(text), "command %q not sent", text)
   local got, answer = M.take(ms or 10000)
-  M.check(got, "no answer to %q", text)
+  M.check(got, "no answer to %q (disconnected: %s)", text, tostring(is_disconnected()))
   return answer
 end
 

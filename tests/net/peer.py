@@ -118,7 +118,9 @@ class Peer:
         index = int(which)
         with self.lock:
             target = self.connections[conn.number - 1 + index] if index <= 0 else self.connections[index - 1]
-        target.ended.wait(10) if target is not conn else None
+        if target is not conn and not target.ended.wait(10):
+            print("peer: connection %d not ended 10 s after connection %d asked" % (
+                target.number, conn.number), file=sys.stderr)
         return target
 
     def obey(self, conn, line):
@@ -197,6 +199,8 @@ class Peer:
                 len(data), "yes" if in_order else "no", total, checksum,
                 target.bad_frames, "yes" if target.ended.is_set() else "no", odd)
         conn.sock.sendall(text.encode())
+        print("peer: to connection %d, connection %d's report" % (conn.number, target.number),
+              file=sys.stderr)
 
 
 def reset(sock):
