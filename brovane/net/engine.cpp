@@ -93,6 +93,7 @@ int startEngine() {
   if (engine == nullptr) return 0;
   if (engine->running) return 1;
   if (!startSockets()) return 0;
+  callbacksOff = false;  // a start after a finish at unload (tests) has a reader again
   engine->completionPort = createCompletionPort();
   if (engine->completionPort == nullptr) {
     stopSockets();
@@ -119,8 +120,9 @@ bool finishEngineAlone(int32_t slot, Clock::time_point until) {
   const PoolEnd workersEnd =
       stopWorkerPool(engine->workerThreads, static_cast<unsigned>(aloneWorkersWait.count()));
   engine->workerThreads = nullptr;
-  // Its state is not to be trusted then.
-  if (workersEnd != PoolEnd::ended || heldByAnEndedThread(slot)) return false;
+  // A process's end stops the workers wherever they are, often inside a
+  // receive's start; only a lock held then leaves the state untrusted.
+  if (workersEnd != PoolEnd::ended || !takeOverFromEndedWorkers(slot)) return false;
   callbacksOff = true;
   endSlotBy(slot, until, true);
   for (int32_t other : slotsInUse()) closeSlotSocket(other);

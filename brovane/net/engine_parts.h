@@ -84,7 +84,11 @@ std::shared_ptr<SlotLink> linkOf(int32_t slot);
 void freeSlot(int32_t slot);  // the slot's last operation has ended
 void callSlot(int32_t slot, uint32_t event, IoRecord* record, uint32_t bytes);
 SlotList slotsInUse();
-bool heldByAnEndedThread(int32_t slot);
+// Once the workers have ended: false when one ended holding the engine's or
+// the link's lock, whose state is then not to be trusted. A start call one
+// ended inside counts as returned: the system took the operation or not,
+// and its completion, if it comes, is handled here.
+bool takeOverFromEndedWorkers(int32_t slot);
 bool waitForFreeSlots(Clock::time_point until);
 void postReceive(int32_t slot, IoRecord* record);
 void finishReceive(int32_t slot, IoRecord* record, const Completion& done);

@@ -66,16 +66,16 @@ void freeSlot(int32_t slot) {
   engine->slotsFreed.notify_all();
 }
 
-// Whether a thread ended inside the engine: a lock of it is held, or a send
-// it was starting is marked as such for good.
-bool heldByAnEndedThread(int32_t slot) {
+bool takeOverFromEndedWorkers(int32_t slot) {
   zelk::UniqueLock slots(engine->slotsMutex, std::try_to_lock);
-  if (!slots.owns_lock()) return true;
+  if (!slots.owns_lock()) return false;
   SlotLink* link = validSlot(slot) ? engine->slotLink[slot - 1].get() : nullptr;
-  if (link == nullptr) return false;
+  if (link == nullptr) return true;
   zelk::UniqueLock lock(link->mutex, std::try_to_lock);
-  // or it ended inside a start call
-  return !lock.owns_lock() || link->posting != nullptr || link->receivePosting != nullptr;
+  if (!lock.owns_lock()) return false;
+  link->posting = nullptr;
+  link->receivePosting = nullptr;
+  return true;
 }
 
 bool waitForFreeSlots(Clock::time_point until) {

@@ -22,11 +22,19 @@ namespace {
 
 void* moduleReference = nullptr;
 
+// Counted on any way out: a worker a callback ended (pthread_exit) has ended.
+struct WorkerEnd {
+  WorkerPool* pool;
+  ~WorkerEnd() {
+    zelk::LockGuard lock(pool->mutex);
+    --pool->running;
+    pool->ended.notify_all();
+  }
+};
+
 void runWorker(WorkerPool* pool, void (*routine)()) {
+  const WorkerEnd end{pool};
   routine();
-  zelk::LockGuard lock(pool->mutex);
-  --pool->running;
-  pool->ended.notify_all();
 }
 
 bool isWorkerOf(WorkerPool* pool) {

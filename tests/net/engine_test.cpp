@@ -18,6 +18,7 @@
 #include "net/frame.h"
 #include "net/packet.h"
 #include "protection.h"
+#include "thread_exit.h"
 
 namespace net = brovane::net;
 
@@ -113,18 +114,17 @@ TEST_F(EngineTest, BurstArrivesInOrderInReceivesOfAtMost4096) {
   EXPECT_EQ(closedEvents(), 0);
 }
 
-// The peer's orderly end and a local close each give one closed event and
-// free the slot.
 // A thread that polls takes the data that has come itself, where the
 // platform lets it (the workers then wait aside), each chunk once and in
-// order with what the workers take.
+// order with what the workers take. A worker already polling wins a race
+// now and then (all of 20 in one run of a hundred): more chunks then.
 TEST_F(EngineTest, APollingThreadTakesWhatHasCome) {
   nettest::Listener listener;
   ASSERT_NE(open(listener), 0);
   ASSERT_TRUE(listener.accept());
   std::string sent;
   int takenHere = 0;
-  for (int i = 0; i < 20; ++i) {
+  for (int i = 0; i < 200 && (i < 20 || takenHere == 0); ++i) {
     sent += pattern(10 + i, i);
     ASSERT_TRUE(listener.send(sent.substr(sent.size() - 10 - i)));
     const auto until = net::Clock::now() + std::chrono::seconds(10);
@@ -136,6 +136,8 @@ TEST_F(EngineTest, APollingThreadTakesWhatHasCome) {
   EXPECT_EQ(takenHere > 0, net::takesReadyCompletions) << takenHere << " taken here";
 }
 
+// The peer's orderly end and a local close each give one closed event and
+// free the slot.
 TEST_F(EngineTest, EveryEndRunsTheClosedProcedureOnce) {
   for (bool peerEnds : {true, false}) {
     nettest::Listener listener;
@@ -602,6 +604,53 @@ TEST(PacketStore, TakesTheLastChunkOnceAndGetsItBack) {
     }
     EXPECT_FALSE(store.take(&next, &serial)) << "taken twice";
   }
+}
+
+std::atomic<bool> workerToEnd{false};
+std::atomic<bool> workerEnding{false};
+
+void endTheWorkerInsideTheStart() {
+  if (!workerToEnd.exchange(false)) return;
+  workerEnding = true;
+  nettest::exitThisThread();
+}
+
+// A process's end stops the workers wherever they are, before the library's
+// unload on Windows; under Wine one in thirty stood inside a receive's start
+// call. The unload still sends the frames queued and ends in order.
+TEST(Engine, TheUnloadSendsWhatAWorkerEndedInsideAStartLeft) {
+  net::createEngineTables();
+  recorder = new Recorder;
+  ASSERT_EQ(net::startEngine(), 1);
+  nettest::Listener listener;
+  net::ClientConnection connection;
+  ASSERT_EQ(connection.open("127.0.0.1", listener.port(), recordEvent), 1);
+  ASSERT_TRUE(listener.accept());
+  workerEnding = false;
+  workerToEnd = true;
+  net::holdReceiveStarts(endTheWorkerInsideTheStart);
+  ASSERT_TRUE(listener.send("x"));
+  for (int i = 0; i < 1000 && !workerEnding; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(workerEnding);
+  const std::string text = pattern(1 << 20, 5);  // more than the system buffers: some stay queued
+  std::string frames;
+  for (int32_t number = 1; number <= 4; ++number) {
+    ASSERT_EQ(connection.sendFrame(number, text.c_str()), 1) << number;
+    frames += expectedFrame(number, text);
+  }
+  std::string received;
+  std::thread peer([&] {
+    received = listener.receiveToEnd();
+    listener.closeConnection();
+  });
+  EXPECT_TRUE(
+      net::finishEngineAlone(connection.forget(), net::Clock::now() + std::chrono::seconds(5)));
+  peer.join();
+  net::holdReceiveStarts(nullptr);
+  EXPECT_TRUE(received == frames) << received.size() << " of " << frames.size() << " bytes";
+  delete recorder;
+  recorder = nullptr;
 }
 
 std::atomic<bool> stuckReleased{false};
