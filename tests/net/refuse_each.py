@@ -33,12 +33,16 @@ COUNTED = "allocations"  # the host's last line before it frees the library
 TRIES = 5
 
 
+def text(output):
+    return (output or b"").decode(errors="replace")
+
+
 def run(command):
     try:
         result = subprocess.run(command, capture_output=True, timeout=60)
-    except subprocess.TimeoutExpired:
-        return "hang", "", ""
-    return result.returncode, result.stdout.decode(errors="replace"), result.stderr.decode(errors="replace")
+    except subprocess.TimeoutExpired as hung:  # what it printed says where it hung
+        return "hang", text(hung.stdout), text(hung.stderr)
+    return result.returncode, text(result.stdout), text(result.stderr)
 
 
 def outcome(out, err):
