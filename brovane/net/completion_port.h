@@ -82,6 +82,9 @@ IoStart startReceive(SocketHandle socket, IoRecord* record);
 // else it is left to the port's threads.
 IoStart startSend(SocketHandle socket, IoRecord* record, uint32_t* sent, bool mayFinishNow);
 void cancelOperation(SocketHandle socket, IoRecord* record);  // it completes as failed
+// After a receive that ended empty: whether the socket too says the peer has
+// ended. Wine ends that way the receive of a worker the process's end stopped.
+bool endConfirmed(SocketHandle socket);
 void shutdownSending(SocketHandle socket);  // the peer sees the end after the data sent
 void closeSocket(SocketHandle socket);      // exactly once per socket
 void releaseSocketBookkeeping();            // unload, engine stopped: what the platform kept

@@ -165,6 +165,19 @@ void cancelOperation(SocketHandle socket, IoRecord* record) {
   CancelIoEx(reinterpret_cast<HANDLE>(socket), reinterpret_cast<OVERLAPPED*>(&record->overlapped));
 }
 
+// Readable now and nothing to read: the end (or a reset). Not readable: data
+// and the end are both still to come.
+bool endConfirmed(SocketHandle socket) {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(asSocket(socket), &readable);
+  timeval now{0, 0};
+  const int ready = select(0, &readable, nullptr, nullptr, &now);
+  if (ready == 0) return false;
+  char byte = 0;
+  return ready < 0 || recv(asSocket(socket), &byte, 1, MSG_PEEK) <= 0;
+}
+
 void shutdownSending(SocketHandle socket) { shutdown(asSocket(socket), SD_SEND); }
 
 void closeSocket(SocketHandle socket) { closesocket(asSocket(socket)); }

@@ -40,7 +40,8 @@ struct SlotLink {
   // Data came since the script's last frame that went out at once: its next
   // frame answers it, and leaves at once too.
   std::atomic<bool> heardFromPeer{true};
-  bool receiveEnded = false;  // the closed procedure has run
+  bool receiveEnded = false;         // the closed procedure has run
+  bool emptyReceiveDoubted = false;  // the last receive ended empty, the socket said not ended
 
   // The slot's last operation has ended: the closed procedure has run and no
   // send is in flight. Asked under the mutex by each of the two right after

@@ -211,12 +211,22 @@ void awaitStartReturned(IoRecord* record) {
                      [&] { return link->posting != record && link->receivePosting != record; });
 }
 
+// An empty receive the socket does not confirm as the end is doubted once:
+// the receive is posted again, and a second one in a row is the end.
+static bool peerEnded(SlotLink* link) {
+  const bool doubted = link->emptyReceiveDoubted;
+  link->emptyReceiveDoubted = !doubted && !endConfirmed(link->socket);
+  return !link->emptyReceiveDoubted;
+}
+
 void finishReceive(int32_t slot, IoRecord* record, const Completion& done) {
   awaitStartReturned(record);
-  if (!done.succeeded || done.bytes == 0) {  // failed, or the peer's orderly end
+  if (!done.succeeded || (done.bytes == 0 && peerEnded(record->link))) {  // failed, or the end
     closeConnection(slot, record);
     return;
   }
+  if (done.bytes == 0) return postReceive(slot, record);
+  record->link->emptyReceiveDoubted = false;
   record->link->heardFromPeer = true;
   callSlot(slot, dataEvent, record, done.bytes);
   postReceive(slot, record);

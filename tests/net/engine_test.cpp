@@ -606,6 +606,27 @@ TEST(PacketStore, TakesTheLastChunkOnceAndGetsItBack) {
   }
 }
 
+// A host may connect from a thread that ends soon after: the receive that
+// thread posted stays with the connection, which goes on both ways.
+TEST_F(EngineTest, AConnectionOutlivesTheThreadThatOpenedIt) {
+  nettest::Listener listener;
+  net::ClientConnection connection;
+  std::thread([&] {
+    ASSERT_EQ(connection.open("127.0.0.1", listener.port(), recordEvent), 1);
+  }).join();
+  ASSERT_TRUE(listener.accept());
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(listener.send("after"));
+  EXPECT_TRUE(waitFor([] { return recorder->data == "after"; }));
+  EXPECT_EQ(closedEvents(), 0);
+  EXPECT_EQ(connection.sendFrame(7, "still"), 1);
+  EXPECT_EQ(listener.receive(15), expectedFrame(7, "still"));
+  std::thread closer([&] { connection.close(); });
+  EXPECT_EQ(listener.receiveToEnd(), "");
+  listener.closeConnection();
+  closer.join();
+}
+
 std::atomic<bool> workerToEnd{false};
 std::atomic<bool> workerEnding{false};
 
