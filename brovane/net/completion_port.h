@@ -77,6 +77,11 @@ bool associateSocket(CompletionPort* port, SocketHandle socket, uintptr_t key);
 
 // A receive always ends as a completion on the port (pending), or is refused.
 IoStart startReceive(SocketHandle socket, IoRecord* record);
+// A frame this large, on a connection with no send in flight, costs less
+// sent at once from the calling thread than handed to a worker to wait for
+// frames to go with it. Where a system call costs tens of microseconds
+// (Wine), no frame does.
+extern const size_t sendsAloneFrom;
 // A send that the platform finished at once without queuing a completion
 // reports completed with its byte count in *sent; only when mayFinishNow,
 // else it is left to the port's threads.

@@ -350,6 +350,7 @@ bool waitCompletionFor(CompletionPort* port, unsigned timeoutMs, Completion* don
 }
 
 const bool takesReadyCompletions = true;
+const size_t sendsAloneFrom = 512;  // measured: from 512 bytes, one send each beats coalescing
 
 // The socket's one-shot interest gives its readiness to one thread only:
 // the worker that polls finds nothing and sleeps on.

@@ -96,6 +96,7 @@ bool waitCompletionFor(CompletionPort* port, unsigned timeoutMs, Completion* don
 }
 
 const bool takesReadyCompletions = false;
+const size_t sendsAloneFrom = SIZE_MAX;
 bool takeReadyCompletion(CompletionPort*, Completion*) { return false; }
 
 void postStopKey(CompletionPort* port) {

@@ -13,7 +13,8 @@ std::atomic<long> startsUntilRefusal{0};  // tests: the system refuses the nth s
 // then ends the connection. The script's new frame on an idle connection
 // goes at once when it answers data from the peer; its other frames (a run
 // of them with nothing heard between) are left to the workers, so that the
-// frames sent meanwhile leave with the next send, together. Either way, the
+// frames sent meanwhile leave with the next send, together, unless the frame
+// is large enough to go alone (sendsAloneFrom). Either way, the
 // script's frame refused before any of it left is refused alone.
 enum class SendLeaves { now, nowOrRefusedAlone, laterOrRefusedAlone };
 
@@ -122,8 +123,9 @@ int sendPieces(int32_t slot, std::initializer_list<SendPiece> pieces) {
   }
   if (start == nullptr) return 1;
   const bool answersPeer = link->heardFromPeer.exchange(false);
+  const bool leavesNow = answersPeer || total >= sendsAloneFrom;
   return postSend(slot, start,
-                  answersPeer ? SendLeaves::nowOrRefusedAlone : SendLeaves::laterOrRefusedAlone);
+                  leavesNow ? SendLeaves::nowOrRefusedAlone : SendLeaves::laterOrRefusedAlone);
 }
 
 size_t unsentBytes(int32_t slot) {

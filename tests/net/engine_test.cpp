@@ -501,6 +501,22 @@ TEST_F(EngineTest, AFrameRefusedOnAnIdleConnectionIsRefusedAlone) {
   closer.join();
 }
 
+// A large frame on an idle connection leaves from the calling thread even
+// when it answers nothing: it is on the wire when the call returns.
+TEST_F(EngineTest, ALargeFrameOnAnIdleConnectionLeavesAtOnce) {
+  if (net::sendsAloneFrom == SIZE_MAX) GTEST_SKIP() << "every frame here waits for company";
+  nettest::Listener listener;
+  const int32_t slot = open(listener);
+  ASSERT_TRUE(listener.accept());
+  ASSERT_EQ(send(slot, "first"), 1);  // the connection's first frame leaves at once anyway
+  ASSERT_EQ(listener.receive(5), "first");
+  for (size_t length : {net::sendsAloneFrom, size_t{4000}}) {
+    ASSERT_EQ(send(slot, pattern(length, 3)), 1);
+    EXPECT_EQ(net::unsentBytes(slot), 0u) << length;
+    EXPECT_EQ(listener.receive(length), pattern(length, 3));
+  }
+}
+
 // A worker restarts the receive after data; the connection is ended then,
 // and the cancelled receive completes on another worker before the first
 // one's start call has returned. Neither the link nor the record may be
