@@ -78,9 +78,10 @@ struct CompletionPort {
   zelk::Mutex queueMutex;
   zelk::ConditionVariable queueReady;
   CompletionQueue queue;
-  bool polling = false;                    // one worker polls, the others wait on the queue
-  unsigned waiting = 0;                    // workers waiting on the queue
-  std::atomic<int64_t> scriptPolledAt{0};  // SteadyClock nanoseconds: see waitAside
+  bool polling = false;                       // one worker polls, the others wait on the queue
+  unsigned waiting = 0;                       // workers waiting on the queue
+  std::atomic<int64_t> scriptPolledAt{0};     // SteadyClock nanoseconds: see waitAside
+  std::atomic<SocketHandle> scriptSocket{0};  // the socket whose readiness the script took last
 };
 
 namespace {
@@ -94,6 +95,7 @@ struct PosixSocket {
   CompletionPort* port = nullptr;
   IoRecord* pendingReceive = nullptr;
   IoRecord* pendingSend = nullptr;
+  uint32_t armed = EPOLLONESHOT;  // what epoll holds armed: bare once reported
 };
 
 // Handles are registry numbers, never reused, so a stale handle finds nothing.
@@ -185,8 +187,10 @@ void rearm(PosixSocket& socket, SocketHandle handle) {
   event.events = EPOLLONESHOT;
   if (socket.pendingReceive != nullptr) event.events |= EPOLLIN | EPOLLRDHUP;
   if (socket.pendingSend != nullptr) event.events |= EPOLLOUT;
+  if (event.events == socket.armed) return;  // still armed: a receive taken without epoll
   event.data.u64 = handle;
   epoll_ctl(socket.port->epollFd, EPOLL_CTL_MOD, socket.fd, &event);
+  socket.armed = event.events;
 }
 
 bool wouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR; }
@@ -212,6 +216,7 @@ void handleReadiness(const epoll_event& event) {
   const LockedSocket locked(event.data.u64);
   PosixSocket* socket = locked.get();
   if (socket == nullptr) return;
+  socket->armed = EPOLLONESHOT;  // reported, so disarmed
   const uint32_t failed = EPOLLERR | EPOLLHUP;
   if (socket->pendingReceive && (event.events & (EPOLLIN | EPOLLRDHUP | failed)))
     tryReceive(*socket);
@@ -352,16 +357,37 @@ bool waitCompletionFor(CompletionPort* port, unsigned timeoutMs, Completion* don
 const bool takesReadyCompletions = true;
 const size_t sendsAloneFrom = 512;  // measured: from 512 bytes, one send each beats coalescing
 
+namespace {
+
+// The script waits for its own connection's data: a receive tried on it
+// directly costs one system call, where epoll would cost two (the wait, and
+// arming the interest again for the next receive).
+void receiveDirectly(CompletionPort* port) {
+  const SocketHandle handle = port->scriptSocket.load(std::memory_order_relaxed);
+  if (handle == 0) return;
+  const LockedSocket locked(handle);
+  PosixSocket* socket = locked.get();
+  if (socket == nullptr || socket->port != port || socket->pendingReceive == nullptr) return;
+  tryReceive(*socket);
+}
+
+}  // namespace
+
 // The socket's one-shot interest gives its readiness to one thread only:
 // the worker that polls finds nothing and sleeps on.
 bool takeReadyCompletion(CompletionPort* port, Completion* done) {
   port->scriptPolledAt.store(zelk::SteadyClock::now().time_since_epoch().count(),
                              std::memory_order_relaxed);
   if (popRecord(port, done)) return true;
+  receiveDirectly(port);
+  if (popRecord(port, done)) return true;
   epoll_event events[8];
   const int count = epoll_wait(port->epollFd, events, 8, 0);
-  for (int i = 0; i < count; ++i)
-    if (events[i].data.u64 != 0) handleReadiness(events[i]);
+  for (int i = 0; i < count; ++i) {
+    if (events[i].data.u64 == 0) continue;
+    handleReadiness(events[i]);
+    port->scriptSocket.store(events[i].data.u64, std::memory_order_relaxed);
+  }
   return count > 0 && popRecord(port, done);
 }
 
