@@ -378,8 +378,7 @@ void receiveDirectly(CompletionPort* port) {
 bool takeReadyCompletion(CompletionPort* port, Completion* done) {
   port->scriptPolledAt.store(zelk::SteadyClock::now().time_since_epoch().count(),
                              std::memory_order_relaxed);
-  if (popRecord(port, done)) return true;
-  receiveDirectly(port);
+  receiveDirectly(port);  // a receive whose completion is queued is not pending: no call
   if (popRecord(port, done)) return true;
   epoll_event events[8];
   const int count = epoll_wait(port->epollFd, events, 8, 0);
@@ -437,7 +436,7 @@ bool associateSocket(CompletionPort* port, SocketHandle handle, uintptr_t key) {
   if (socket == nullptr || port == nullptr) return false;
   fcntl(socket->fd, F_SETFL, fcntl(socket->fd, F_GETFL) | O_NONBLOCK);
   epoll_event event{};
-  event.events = EPOLLONESHOT;
+  event.events = socket->armed;  // nothing yet: the first receive arms it
   event.data.u64 = handle;
   if (epoll_ctl(port->epollFd, EPOLL_CTL_ADD, socket->fd, &event) != 0) return false;
   socket->port = port;

@@ -116,8 +116,9 @@ TEST_F(EngineTest, BurstArrivesInOrderInReceivesOfAtMost4096) {
 
 // A thread that polls takes the data that has come itself, where the
 // platform lets it (the workers then wait aside), each chunk once and in
-// order with what the workers take, who take over when it stops. A worker already polling wins a
-// race now and then (all of 20 in one run of a hundred): more chunks then.
+// order with what the workers take; they take over when it stops. A worker
+// already polling wins a race now and then (all of 20 in one run of a
+// hundred): more chunks then.
 TEST_F(EngineTest, APollingThreadTakesWhatHasCome) {
   nettest::Listener listener;
   ASSERT_NE(open(listener), 0);
