@@ -104,7 +104,7 @@ double portRoundTripsMs(int count, int port, int workers) {
   receiver.port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0);
   CreateIoCompletionPort(reinterpret_cast<HANDLE>(receiver.client), receiver.port, 1, 0);
   receiver.post();
-  HANDLE threads[64];
+  HANDLE threads[MAXIMUM_WAIT_OBJECTS];  // one wait ends them all
   for (int i = 0; i < workers; ++i)
     threads[i] = CreateThread(nullptr, 0, PortReceiver::work, &receiver, 0, nullptr);
   const double start = nowMs();
@@ -146,7 +146,8 @@ int main(int argc, char** argv) {
   std::printf("figure round_trip_us %.3f\n", roundTripsMs(count, answer) * 1000 / count);
   SYSTEM_INFO system;
   GetSystemInfo(&system);
-  const int engineWorkers = static_cast<int>(std::min<DWORD>(2 * system.dwNumberOfProcessors, 64));
+  const int engineWorkers =
+      static_cast<int>(std::min<DWORD>(2 * system.dwNumberOfProcessors, MAXIMUM_WAIT_OBJECTS));
   std::printf("figure port_round_trip_us %.3f\n",
               portRoundTripsMs(count, answer, 1) * 1000 / count);
   std::printf("figure port_workers_round_trip_us %.3f\n",

@@ -28,8 +28,8 @@ local fields = field_text()
 local mib = string.rep("0123456789abcdef", 65536)
 local line = "alpha,beta12,gamma3,delta,eps,zeta99,seventh,eta,theta0,iota"
 local text32 = string.rep("q", 32)
--- New 2 MiB texts made in one allocation, as an export's result is: a
--- different part of a held text each time.
+-- Its 2 MiB parts, a different one each time, are new texts made in one
+-- allocation, as an export's result is.
 local held, fresh = string.rep("0123456789abcdef", 131328), 0
 assert(#fields == 1048576 and member_count(fields, ";") == 100000, "the field text is wrong")
 assert(split_text(fields, ";", 50000):sub(1, 7) == "\202\25349999", "the middle field is wrong")
